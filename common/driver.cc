@@ -1,0 +1,82 @@
+#include "common/driver.h"
+
+#include "common/kml_text.h"
+#include "common/line_reader.h"
+#include "common/same_file.h"
+
+namespace {
+
+bool skip_header(line_reader& reader, int lines) {
+  std::string_view line;
+  for (int i = 0; i < lines; ++i)
+    if (read_line(reader, line) != read_status::line)
+      return false;
+  return true;
+}
+
+/// Hands every remaining line to the converter; false on a read failure.
+bool convert_records(const converter& c, line_reader& reader, output& out) {
+  std::string_view line;
+  read_status status = read_status::end;
+  // A failed write loses the document, so there is no point reading on.
+  while (!out.failed && (status = read_line(reader, line)) == read_status::line)
+    c.record(out, line);
+  return out.failed || status == read_status::end;
+}
+
+int fail(const char* program, const char* what, const char* path) {
+  std::fprintf(stderr, "%s: %s %s\n", program, what, path);
+  return 1;
+}
+
+}  // namespace
+
+convert_status convert(const converter& c, std::FILE* in, std::FILE* out,
+                       std::string_view input_path) {
+  line_reader reader{in};
+  output buffer{out};
+  if (!skip_header(reader, c.header_lines))
+    return convert_status::read_error;
+  put_prologue(buffer);
+  c.open(buffer, input_path);
+  if (!convert_records(c, reader, buffer))
+    return convert_status::read_error;
+  c.close(buffer);
+  return flush(buffer) ? convert_status::ok : convert_status::write_error;
+}
+
+int run(const converter& c, int argc, char** argv) {
+  const char* program = argc > 0 ? argv[0] : "";
+  if (argc < 2) {
+    std::fprintf(stderr, c.usage, program);
+    return 1;
+  }
+  const char* input_path = argv[1];
+  std::FILE* in = std::fopen(input_path, "r");
+  if (!in)
+    return fail(program, "Error opening", input_path);
+
+  // With exactly one further argument the document goes to that file; with
+  // none, or with more than one, to standard output.
+  std::FILE* out = stdout;
+  const char* output_name = "standard output";
+  if (argc == 3) {
+    output_name = argv[2];
+    // Opening the input's own file for writing would truncate it unread.
+    if (same_file(in, output_name) || !(out = std::fopen(output_name, "w")))
+      return fail(program, "Error creating", output_name);
+  }
+
+  switch (convert(c, in, out, input_path)) {
+    case convert_status::read_error:
+      return fail(program, "Error reading", input_path);
+    case convert_status::write_error:
+      return fail(program, "Error writing", output_name);
+    case convert_status::ok:
+      break;
+  }
+  std::fclose(in);
+  if (std::fclose(out) != 0)
+    return fail(program, "Error writing", output_name);
+  return 0;
+}

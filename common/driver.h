@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+#include "common/output.h"
+
+/// What one converter brings to the shared driver.
+struct converter {
+  /// The usage line, with "%s" standing for the program path.
+  const char* usage;
+  /// Lines at the top of the input that are skipped unread.
+  int header_lines;
+  /// Writes the document's opening; `input_path` is its name.
+  void (*open)(output& out, std::string_view input_path);
+  /// Writes what one input line after the header stands for.
+  void (*record)(output& out, std::string_view line);
+  /// Writes the document's closing text, `</kml>` included.
+  void (*close)(output& out);
+};
+
+enum class convert_status { ok, read_error, write_error };
+
+/// Converts the whole of `in` to a document on `out` and flushes it. Nothing
+/// is written when the input ends within its header (`read_error`).
+convert_status convert(const converter& c, std::FILE* in, std::FILE* out,
+                       std::string_view input_path);
+
+/// The whole program around `convert`: arguments, opening the files, the
+/// messages on standard error and the exit status.
+int run(const converter& c, int argc, char** argv);

@@ -1,0 +1,55 @@
+#include "common/line_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+/// Refills the block; false at the end of the input or after a failed read.
+bool refill(line_reader& reader) {
+  reader.begin = 0;
+  reader.end = std::fread(reader.block, 1, sizeof reader.block, reader.file);
+  if (reader.end == 0 && std::ferror(reader.file))
+    reader.failed = true;
+  return reader.end != 0;
+}
+
+/// What a record handler sees of a line: up to its first NUL byte.
+std::string_view visible(const char* text, std::size_t length) {
+  const void* nul = std::memchr(text, '\0', length);
+  return {text, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : length};
+}
+
+}  // namespace
+
+read_status read_line(line_reader& reader, std::string_view& line) {
+  std::size_t kept = 0;  // bytes of this line copied to `head` so far
+  bool started = false;
+  for (;;) {
+    if (reader.begin == reader.end && !refill(reader)) {
+      if (reader.failed)
+        return read_status::error;
+      if (!started)
+        return read_status::end;
+      line = visible(reader.head, kept);
+      return read_status::line;
+    }
+    started = true;
+    const char* rest = reader.block + reader.begin;
+    std::size_t available = reader.end - reader.begin;
+    const char* feed = static_cast<const char*>(std::memchr(rest, '\n', available));
+    std::size_t length = feed ? static_cast<std::size_t>(feed - rest) : available;
+    reader.begin += feed ? length + 1 : length;
+    if (feed && kept == 0) {  // the common case: the whole line is in the block
+      line = visible(rest, std::min(length, max_line_length));
+      return read_status::line;
+    }
+    std::size_t take = std::min(length, max_line_length - kept);
+    std::memcpy(reader.head + kept, rest, take);
+    kept += take;
+    if (feed) {
+      line = visible(reader.head, kept);
+      return read_status::line;
+    }
+  }
+}

@@ -1,0 +1,36 @@
+#include "common/output.h"
+
+#include <cstring>
+
+namespace {
+
+void write_buffer(output& out) {
+  if (out.used == 0)
+    return;
+  // After a failure the rest is dropped: the document is lost anyway, and
+  // retrying a full disk or a closed device only repeats the error.
+  if (!out.failed && std::fwrite(out.buffer, 1, out.used, out.file) != out.used)
+    out.failed = true;
+  out.used = 0;
+}
+
+}  // namespace
+
+void put(output& out, std::string_view text) {
+  while (text.size() > sizeof out.buffer - out.used) {
+    std::size_t room = sizeof out.buffer - out.used;
+    std::memcpy(out.buffer + out.used, text.data(), room);
+    out.used += room;
+    text.remove_prefix(room);
+    write_buffer(out);
+  }
+  std::memcpy(out.buffer + out.used, text.data(), text.size());
+  out.used += text.size();
+}
+
+bool flush(output& out) {
+  write_buffer(out);
+  if (!out.failed && std::fflush(out.file) != 0)
+    out.failed = true;
+  return !out.failed;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+/// A write-behind buffer in front of an output stream. Records are handed to
+/// it whole; it passes them on in large blocks and remembers whether any write
+/// failed, so one check at the end tells whether the whole document got out.
+struct output {
+  explicit output(std::FILE* stream) : file(stream) {}
+
+  std::FILE* file;
+  bool failed = false;
+  std::size_t used = 0;
+  char buffer[1 << 16];
+};
+
+/// Appends `text` to the buffer, writing the buffer out whenever it fills.
+void put(output& out, std::string_view text);
+
+/// Writes out whatever is buffered and flushes the stream; false when this or
+/// any earlier write failed.
+bool flush(output& out);

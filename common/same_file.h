@@ -1,0 +1,8 @@
+#pragma once
+
+#include <cstdio>
+
+/// Whether `path` names the very regular file that `in` has open (the same
+/// path, a hard link or a symbolic link to it). False when `path` does not
+/// exist or is not a regular file, such as a device.
+bool same_file(std::FILE* in, const char* path);

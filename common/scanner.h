@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+/// Takes fields out of one line, left to right, the way a record pattern of
+/// "%d", "%f", "%s" and commas describes them. Each piece returns false when
+/// it does not match, so a pattern is a chain of `&&`: the scan stops at the
+/// first piece that fails, and the fields after it keep their earlier values.
+struct scanner {
+  const char* pos;
+  const char* end;
+
+  explicit scanner(std::string_view line) : pos(line.data()), end(line.data() + line.size()) {}
+
+  /// "%d": white space, an optional sign and decimal digits. Every digit is
+  /// consumed; a value beyond 32 bits is stored saturated.
+  bool integer(std::int32_t& value);
+
+  /// "%f": white space and a decimal real (sign, digits with an optional
+  /// point and fraction, optional exponent), rounded to binary32. Fails on
+  /// "inf", "nan", hexadecimal and on values beyond the binary32 range; a
+  /// value too small for binary32 is stored as zero.
+  bool real(float& value);
+
+  /// "%s": white space, then the longest run of bytes that are not white
+  /// space. Commas do not end it. Fails when only white space is left.
+  bool token(std::string_view& value);
+
+  /// ",": one comma at the current position, no white space skipped.
+  bool comma();
+};

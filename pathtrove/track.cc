@@ -1,0 +1,50 @@
+#include "pathtrove/track.h"
+
+#include "common/kml_text.h"
+#include "common/scanner.h"
+
+void track_open(output& out, std::string_view input_path) {
+  put(out, "<Placemark>\n  <name>");
+  put_text(out, input_path);
+  put(out,
+      "</name>\n"
+      "  <visibility>1</visibility>\n"
+      "  <open>1</open>\n  <LineString>\n    <coordinates>\n");
+}
+
+void track_line(output& out, track_point& current, std::string_view line) {
+  // "%f,%f,%d,%d": latitude, longitude, a field that is read but not used,
+  // and the altitude in feet; what follows is not read.
+  scanner s(line);
+  s.real(current.latitude) && s.comma() && s.real(current.longitude) && s.comma() &&
+      s.integer(current.field3) && s.comma() && s.integer(current.altitude_feet);
+  char record[3 * max_real_length + 3];
+  char* p = append_real(record, current.longitude);
+  *p++ = ',';
+  p = append_real(p, current.latitude);
+  *p++ = ',';
+  p = append_real(p, feet_to_metres(current.altitude_feet));
+  *p++ = '\n';
+  put(out, std::string_view(record, static_cast<std::size_t>(p - record)));
+}
+
+void track_close(output& out) {
+  put(out, "    </coordinates>\n  </LineString>\n</Placemark>\n</kml>\n");
+}
+
+namespace {
+
+track_point current;  // carried from line to line for the whole run
+
+void open(output& out, std::string_view input_path) {
+  current = track_point{};
+  track_open(out, input_path);
+}
+
+void record(output& out, std::string_view line) {
+  track_line(out, current, line);
+}
+
+}  // namespace
+
+const converter track_converter = {"Usage: %s file.plt [file.kml]\n", 6, open, record, track_close};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "common/driver.h"
+#include "common/output.h"
+
+/// The current track point. A line overwrites only the fields its scan
+/// reaches; the others keep what earlier lines put there.
+struct track_point {
+  float latitude = 0;
+  float longitude = 0;
+  std::int32_t field3 = 0;
+  std::int32_t altitude_feet = 0;
+};
+
+/// Starts the document: one marker, named `input_path`, holding one line.
+void track_open(output& out, std::string_view input_path);
+
+/// Scans one track line into `current` and writes its coordinate line.
+void track_line(output& out, track_point& current, std::string_view line);
+
+/// Ends the line, the marker and the `kml` element.
+void track_close(output& out);
+
+/// The track converter, for the shared driver.
+extern const converter track_converter;

@@ -1,0 +1,97 @@
+#include "pintrove/waypoint.h"
+
+#include <cstring>
+
+#include "common/kml_text.h"
+#include "common/scanner.h"
+
+void waypoint_open(output& out, std::string_view input_path) {
+  put(out, "<Document>\n<Folder>\n<name>");
+  put_text(out, input_path);
+  put(out, "</name>\n<open>1</open>\n");
+}
+
+namespace {
+
+/// Keeps a scanned name token: its closing comma dropped, cut to fit.
+void keep_name(waypoint& current, std::string_view token) {
+  if (token.back() == ',')
+    token.remove_suffix(1);
+  current.name_length = prefix_length(token, max_name_length);
+  std::memcpy(current.name, token.data(), current.name_length);
+}
+
+/// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
+/// Field 11 must be empty, so its two commas stand side by side.
+bool scan_position(scanner& s, waypoint& w) {
+  return s.real(w.latitude) && s.comma() && s.real(w.longitude) && s.comma() && s.real(w.field5) &&
+         s.comma() && s.integer(w.fields6_to_10[0]) && s.comma() && s.integer(w.fields6_to_10[1]) &&
+         s.comma() && s.integer(w.fields6_to_10[2]) && s.comma() && s.integer(w.fields6_to_10[3]) &&
+         s.comma() && s.integer(w.fields6_to_10[4]) && s.comma() && s.comma() &&
+         s.integer(w.fields12_to_14[0]) && s.comma() && s.integer(w.fields12_to_14[1]) &&
+         s.comma() && s.integer(w.fields12_to_14[2]) && s.comma() && s.integer(w.altitude_feet);
+}
+
+}  // namespace
+
+void waypoint_line(output& out, waypoint& current, std::string_view line) {
+  // "%d,%s": the name token runs to the next white space, so it carries the
+  // comma that ends the name field.
+  scanner s(line);
+  std::string_view token;
+  if (s.integer(current.number) && s.comma() && s.token(token)) {
+    keep_name(current, token);
+    scan_position(s, current);
+  }
+  way_point(out, std::string_view(current.name, current.name_length), current.longitude,
+            current.latitude, feet_to_metres(current.altitude_feet));
+}
+
+void way_point(output& out, std::string_view name, float longitude, float latitude,
+               float altitude_metres) {
+  if (name.size() > max_name_length)  // keeps the marker within its buffer
+    name = name.substr(0, prefix_length(name, max_name_length));
+  char record[1024];  // about 380 bytes of text, the name and five numbers
+  char* p = append(record, "<Placemark>\n  <name>");
+  p = append_text(p, name);
+  p = append(p, "</name>\n  <LookAt>\n    <longitude>");
+  p = append_real(p, longitude);
+  p = append(p, "</longitude>\n    <latitude>");
+  p = append_real(p, latitude);
+  p = append(p,
+             "</latitude>\n"
+             "    <range>310.7391410215146</range>\n"
+             "    <tilt>-1.24365386906156e-010</tilt>\n"
+             "    <heading>-2.780221460109238e-014</heading>\n  </LookAt>\n"
+             "  <styleUrl>root://styleMaps#default+nicon=0x307+hicon=0x317</styleUrl>\n"
+             "  <Point>\n    <coordinates>");
+  p = append_real(p, longitude);
+  *p++ = ',';
+  p = append_real(p, latitude);
+  *p++ = ',';
+  p = append_real(p, altitude_metres);
+  p = append(p, "</coordinates>\n  </Point>\n</Placemark>\n");
+  put(out, std::string_view(record, static_cast<std::size_t>(p - record)));
+}
+
+void waypoint_close(output& out) {
+  put(out, "</Folder>\n</Document>\n</kml>\n");
+}
+
+namespace {
+
+waypoint current;  // carried from line to line for the whole run
+
+void open(output& out, std::string_view input_path) {
+  current = waypoint{};
+  waypoint_open(out, input_path);
+}
+
+void record(output& out, std::string_view line) {
+  waypoint_line(out, current, line);
+}
+
+}  // namespace
+
+const converter waypoint_converter = {"Usage: %s file.wpt [file.kml]\n", 4, open, record,
+                                      waypoint_close};

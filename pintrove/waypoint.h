@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "common/driver.h"
+#include "common/output.h"
+
+/// Bytes of a waypoint name that are kept; a longer name is cut between two
+/// characters.
+constexpr std::size_t max_name_length = 55;
+
+/// The current waypoint. A line overwrites only the fields its scan reaches;
+/// the others keep what earlier lines put there.
+struct waypoint {
+  std::int32_t number = 0;
+  char name[max_name_length] = {};
+  std::size_t name_length = 0;
+  float latitude = 0;
+  float longitude = 0;
+  float field5 = 0;
+  std::int32_t fields6_to_10[5] = {};
+  std::int32_t fields12_to_14[3] = {};
+  std::int32_t altitude_feet = 0;
+};
+
+/// Starts the document and its one folder, named `input_path`.
+void waypoint_open(output& out, std::string_view input_path);
+
+/// Scans one waypoint line into `current` and writes its marker.
+void waypoint_line(output& out, waypoint& current, std::string_view line);
+
+/// Writes one Placemark: the name, a view of the point, the shared style and
+/// the point itself. `name` holds at most `max_name_length` bytes.
+void way_point(output& out, std::string_view name, float longitude, float latitude,
+               float altitude_metres);
+
+/// Ends the folder, the document and the `kml` element.
+void waypoint_close(output& out);
+
+/// The waypoint converter, for the shared driver.
+extern const converter waypoint_converter;
