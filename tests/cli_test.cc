@@ -1,0 +1,291 @@
+// End-to-end tests: each case runs the built program the way a user does and
+// checks its whole output, its whole message, its exit status and the files
+// it leaves behind. Every case runs for both programs.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct program {
+  const char* name;  // what the program is started as: its messages show it
+  const char* binary;
+  const char* input;  // an input file name of the program's own kind
+  int header_lines;
+  const char* usage;
+  const char* example;  // bundled example, relative to the source tree
+  const char* golden;   // its document
+  std::string (*empty_document)(const std::string& path);
+};
+
+// Names the program in test listings instead of dumping its bytes.
+void PrintTo(const program& p, std::ostream* os) {
+  *os << p.name;
+}
+
+const char prologue[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<kml xmlns=\"http://earth.google.com/kml/2.0\">\n";
+
+std::string empty_waypoint_document(const std::string& path) {
+  return prologue + ("<Document>\n<Folder>\n<name>" + path +
+                     "</name>\n<open>1</open>\n</Folder>\n</Document>\n</kml>\n");
+}
+
+std::string empty_track_document(const std::string& path) {
+  return prologue + ("<Placemark>\n  <name>" + path +
+                     "</name>\n  <visibility>1</visibility>\n  <open>1</open>\n"
+                     "  <LineString>\n    <coordinates>\n    </coordinates>\n"
+                     "  </LineString>\n</Placemark>\n</kml>\n");
+}
+
+const program pintrove = {"pintrove",
+                          PINTROVE_BINARY,
+                          "in.wpt",
+                          4,
+                          "Usage: pintrove file.wpt [file.kml]\n",
+                          "examples/alps.wpt",
+                          "tests/golden/alps.kml",
+                          empty_waypoint_document};
+const program pathtrove = {"pathtrove",
+                           PATHTROVE_BINARY,
+                           "in.plt",
+                           6,
+                           "Usage: pathtrove file.plt [file.kml]\n",
+                           "examples/ridge.plt",
+                           "tests/golden/ridge.kml",
+                           empty_track_document};
+
+struct outcome {
+  int status;  // the exit status, or 128 plus the signal that ended the run
+  std::string out;
+  std::string err;
+};
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void write_file(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string header(int lines) {
+  std::string text;
+  for (int i = 1; i <= lines; ++i)
+    text += "header line " + std::to_string(i) + "\n";
+  return text;
+}
+
+class cli_test : public testing::TestWithParam<program> {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/trove-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override {
+    fs::remove_all(dir);
+  }
+
+  /// Runs the program in `cwd` (the test's folder by default) with `args`.
+  /// Standard output goes to `stdout_path` when given, else is captured;
+  /// with `closed_pipe` it is a pipe whose reading end is already closed.
+  outcome run(const std::vector<std::string>& args, const std::string& stdout_path = "",
+              bool closed_pipe = false, const fs::path& cwd = {}) {
+    const program& p = GetParam();
+    fs::path out_file = dir / ".stdout", err_file = dir / ".stderr";
+    int pipe_ends[2] = {-1, -1};
+    if (closed_pipe && pipe(pipe_ends) != 0)
+      return {-1, "", "pipe failed"};
+    pid_t child = fork();
+    if (child == 0) {
+      chdir((cwd.empty() ? dir : cwd).c_str());
+      std::string out_path = stdout_path.empty() ? out_file.string() : stdout_path;
+      int out =
+          closed_pipe ? pipe_ends[1] : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(out, 1);
+      dup2(err, 2);
+      if (closed_pipe)
+        close(pipe_ends[0]);
+      std::vector<char*> argv{const_cast<char*>(p.name)};
+      for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      signal(SIGPIPE, SIG_DFL);
+      execv(p.binary, argv.data());
+      _exit(127);
+    }
+    if (closed_pipe) {
+      close(pipe_ends[0]);
+      close(pipe_ends[1]);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::string out = stdout_path.empty() && !closed_pipe ? read_file(out_file) : "";
+    return {code, out, read_file(err_file)};
+  }
+
+  /// An input of the program's kind: its header, then `records`.
+  std::string make_input(const std::string& records = "", const std::string& name = "") {
+    std::string path = name.empty() ? GetParam().input : name;
+    write_file(dir / path, header(GetParam().header_lines) + records);
+    return path;
+  }
+
+  std::string message(const std::string& what) {
+    return GetParam().name + (": " + what + "\n");
+  }
+
+  fs::path dir;
+};
+
+TEST_P(cli_test, NoArgumentPrintsUsage) {
+  outcome r = run({});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, GetParam().usage);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_P(cli_test, MissingInputCreatesNoOutput) {
+  outcome r = run({"missing.x", "out.kml"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, message("Error opening missing.x"));
+  EXPECT_FALSE(fs::exists(dir / "out.kml"));
+}
+
+TEST_P(cli_test, ExactlyTheHeaderGivesAnEmptyDocument) {
+  std::string in = make_input();
+  outcome r = run({in});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, GetParam().empty_document(in));
+}
+
+TEST_P(cli_test, ShorterThanTheHeaderLeavesAnEmptyOutputFile) {
+  write_file(dir / "short.x", header(GetParam().header_lines - 1));
+  outcome r = run({"short.x", "out.kml"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, message("Error reading short.x"));
+  ASSERT_TRUE(fs::exists(dir / "out.kml"));
+  EXPECT_EQ(read_file(dir / "out.kml"), "");
+}
+
+TEST_P(cli_test, DirectoryAsInputIsAReadError) {
+  fs::create_directory(dir / "folder");
+  outcome r = run({"folder"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, message("Error reading folder"));
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_P(cli_test, ThreeArgumentsWriteToStandardOutputAndTouchNoFile) {
+  std::string in = make_input();
+  write_file(dir / "second.kml", "keep me\n");
+  outcome r = run({in, "second.kml", "third.kml"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, GetParam().empty_document(in));
+  EXPECT_EQ(read_file(dir / "second.kml"), "keep me\n");
+  EXPECT_FALSE(fs::exists(dir / "third.kml"));
+}
+
+TEST_P(cli_test, OutputThatCannotBeCreated) {
+  std::string in = make_input();
+  fs::create_directory(dir / "folder");
+  for (std::string target : {"no/such/folder/out.kml", "folder"}) {
+    outcome r = run({in, target});
+    EXPECT_EQ(r.status, 1) << target;
+    EXPECT_EQ(r.err, message("Error creating " + target));
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST_P(cli_test, OutputNamingTheInputLeavesItUntouched) {
+  std::string in = make_input("1,A, 1.0, 2.0,3.0, 0, 1, 3, 0, 65535,,0,0,0, 10\n");
+  std::string before = read_file(dir / in);
+  fs::create_symlink(in, dir / "link.kml");
+  fs::create_hard_link(dir / in, dir / "hard.kml");
+  for (std::string target : {in, "./" + in, std::string("link.kml"), std::string("hard.kml")}) {
+    outcome r = run({in, target});
+    EXPECT_EQ(r.status, 1) << target;
+    EXPECT_EQ(r.err, message("Error creating " + target));
+    EXPECT_EQ(read_file(dir / in), before) << target;
+  }
+}
+
+TEST_P(cli_test, DevicesAreNotTakenForTheInput) {
+  std::string in = make_input();
+  outcome r = run({in, "/dev/null"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_P(cli_test, FullDiskIsAWriteError) {
+  std::string in = make_input();
+  outcome named = run({in, "/dev/full"});
+  EXPECT_EQ(named.status, 1);
+  EXPECT_EQ(named.err, message("Error writing /dev/full"));
+  outcome standard = run({in}, "/dev/full");
+  EXPECT_EQ(standard.status, 1);
+  EXPECT_EQ(standard.err, message("Error writing standard output"));
+}
+
+TEST_P(cli_test, BrokenPipeEndsTheRunBySignal) {
+  std::string in = make_input();
+  outcome r = run({in}, "", true);
+  EXPECT_EQ(r.status, 128 + SIGPIPE);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_P(cli_test, LongHeaderLineCountsOnce) {
+  std::string long_line(2000, 'h');
+  write_file(dir / "long.x", long_line + "\n" + header(GetParam().header_lines - 1));
+  outcome r = run({"long.x"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, GetParam().empty_document("long.x"));
+}
+
+TEST_P(cli_test, ExampleMatchesItsGoldenDocument) {
+  const program& p = GetParam();
+  std::string golden = read_file(fs::path(SOURCE_DIR) / p.golden);
+  ASSERT_FALSE(golden.empty());
+  outcome printed = run({p.example}, "", false, SOURCE_DIR);
+  EXPECT_EQ(printed.status, 0);
+  EXPECT_EQ(printed.out, golden);
+  outcome written = run({p.example, (dir / "out.kml").string()}, "", false, SOURCE_DIR);
+  EXPECT_EQ(written.status, 0);
+  EXPECT_EQ(written.out, "");
+  EXPECT_EQ(read_file(dir / "out.kml"), golden);
+}
+
+TEST_P(cli_test, PathIsTheNameWithDirectoriesAndEscapes) {
+  fs::create_directory(dir / "Tom&Jerry");
+  std::string in = make_input("", std::string("Tom&Jerry/") + GetParam().input);
+  outcome r = run({in});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, GetParam().empty_document(std::string("Tom&amp;Jerry/") + GetParam().input));
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, cli_test, testing::Values(pintrove, pathtrove),
+                         [](const testing::TestParamInfo<program>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
