@@ -1,1 +1,180 @@
+#include "common/scanner.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+
 #include "gtest/gtest.h"
+
+namespace {
+
+TEST(scanner, RealThenCommaStopsAtABlank) {
+  scanner s("51.5 ,2.25");
+  float first = 0, second = 7;
+  EXPECT_TRUE(s.real(first) && !s.comma());
+  EXPECT_EQ(first, 51.5f);
+  EXPECT_EQ(second, 7);
+}
+
+TEST(scanner, TokenCarriesItsCommaAndTheRealFollows) {
+  scanner s("42,Summit, 3.25");
+  std::int32_t number = 0;
+  std::string_view token;
+  float real = 0;
+  EXPECT_TRUE(s.integer(number) && s.comma() && s.token(token) && s.real(real));
+  EXPECT_EQ(number, 42);
+  EXPECT_EQ(token, "Summit,");
+  EXPECT_EQ(real, 3.25f);
+}
+
+TEST(scanner, IntegerStopsAtThePoint) {
+  scanner s("12.5,3");
+  std::int32_t value = 0;
+  EXPECT_TRUE(s.integer(value));
+  EXPECT_EQ(value, 12);
+  EXPECT_FALSE(s.comma());
+}
+
+struct integer_case {
+  const char* text;
+  bool matches;
+  std::int32_t value;
+  std::size_t consumed;
+};
+
+TEST(scanner, Integers) {
+  constexpr auto max = std::numeric_limits<std::int32_t>::max();
+  constexpr auto min = std::numeric_limits<std::int32_t>::min();
+  const integer_case cases[] = {
+      {"17", true, 17, 2},
+      {" \t\n\v\f\r-17,", true, -17, 9},
+      {"+5", true, 5, 2},
+      {"007", true, 7, 3},
+      {"2147483647", true, max, 10},
+      {"2147483648", true, max, 10},
+      {"-2147483648", true, min, 11},
+      {"-2147483649", true, min, 11},
+      {"99999999999999999999999999", true, max, 26},
+      {"-99999999999999999999999999x", true, min, 27},
+      {"", false, 0, 0},
+      {"   ", false, 0, 0},
+      {"-", false, 0, 0},
+      {"+-5", false, 0, 0},
+      {"x5", false, 0, 0},
+      {",5", false, 0, 0},
+  };
+  for (const integer_case& c : cases) {
+    std::string_view text(c.text);
+    scanner s(text);
+    std::int32_t value = 0;
+    EXPECT_EQ(s.integer(value), c.matches) << c.text;
+    EXPECT_EQ(value, c.value) << c.text;
+    if (c.matches) {
+      EXPECT_EQ(s.pos - text.data(), static_cast<std::ptrdiff_t>(c.consumed)) << c.text;
+    }
+  }
+}
+
+struct real_case {
+  const char* text;
+  bool matches;
+  float value;
+  std::size_t consumed;
+};
+
+TEST(scanner, Reals) {
+  const float unchanged = -7.0f;
+  const real_case cases[] = {
+      {"48.858222", true, 48.858222f, 9},
+      {"  -0.5,", true, -0.5f, 6},
+      {"+.5e+2", true, 50.0f, 6},
+      {"5.", true, 5.0f, 2},
+      {"1e", true, 1.0f, 1},  // an "e" without digits is not an exponent
+      {"1e+", true, 1.0f, 1},
+      {"2E3x", true, 2000.0f, 3},
+      {"0x10", true, 0.0f, 1},  // hexadecimal is not a number: the "0" is
+      {"3.4028235e38", true, 3.4028235e38f, 12},
+      {"1e-40", true, 1e-40f, 5},
+      {"1e-50", true, 0.0f, 5},  // too small: zero
+      {"0.0000000000000000000000000000000000000000000000000001", true, 0.0f, 54},
+      {"3.5e38", false, unchanged, 0},  // too large for binary32
+      {"-1e39", false, unchanged, 0},
+      {"100000000000000000000000000000000000000000", false, unchanged, 0},
+      {"0.001e99999999999", false, unchanged, 0},
+      {"inf", false, unchanged, 0},
+      {"-infinity", false, unchanged, 0},
+      {"nan", false, unchanged, 0},
+      {".", false, unchanged, 0},
+      {"-", false, unchanged, 0},
+      {"", false, unchanged, 0},
+      {",1", false, unchanged, 0},
+  };
+  for (const real_case& c : cases) {
+    std::string_view text(c.text);
+    scanner s(text);
+    float value = unchanged;
+    EXPECT_EQ(s.real(value), c.matches) << c.text;
+    EXPECT_EQ(value, c.value) << c.text;
+    if (c.matches) {
+      EXPECT_EQ(s.pos - text.data(), static_cast<std::ptrdiff_t>(c.consumed)) << c.text;
+    }
+  }
+}
+
+TEST(scanner, NegativeZeroKeepsItsSign) {
+  scanner s("-1e-60");
+  float value = 1;
+  EXPECT_TRUE(s.real(value));
+  EXPECT_TRUE(std::signbit(value));
+}
+
+// Random decimals of every common shape, against the C library's strtof.
+TEST(scanner, RealsAgreeWithTheCLibrary) {
+  std::mt19937_64 random(20261207);
+  std::uniform_int_distribution<int> digits(0, 9), length(1, 12), exponent(-45, 38);
+  char text[64];
+  for (int i = 0; i < 1'000'000; ++i) {
+    int n = std::snprintf(text, sizeof text, "%s", random() & 1 ? "-" : "");
+    int integer_digits = length(random) % 6;
+    for (int d = 0; d < integer_digits; ++d)
+      text[n++] = static_cast<char>('0' + digits(random));
+    text[n++] = '.';
+    for (int d = length(random); d > 0; --d)
+      text[n++] = static_cast<char>('0' + digits(random));
+    if (i % 4 == 0)
+      n += std::snprintf(text + n, sizeof text - n, "e%d", exponent(random));
+    text[n] = '\0';
+    float expected = std::strtof(text, nullptr);
+    if (std::isinf(expected))
+      continue;
+    scanner s(std::string_view(text, n));
+    float value = 0;
+    ASSERT_TRUE(s.real(value)) << text;
+    ASSERT_EQ(value, expected) << text;
+    ASSERT_EQ(s.pos, text + n) << text;
+  }
+}
+
+TEST(scanner, TokenRunsToWhiteSpace) {
+  scanner s(" \tname,with,commas \nnext");
+  std::string_view token;
+  EXPECT_TRUE(s.token(token));
+  EXPECT_EQ(token, "name,with,commas");
+  EXPECT_TRUE(s.token(token));
+  EXPECT_EQ(token, "next");
+  EXPECT_FALSE(s.token(token));
+  EXPECT_EQ(token, "next");
+}
+
+TEST(scanner, CommaSkipsNoWhiteSpace) {
+  scanner s(" ,");
+  EXPECT_FALSE(s.comma());
+  scanner t(",,");
+  EXPECT_TRUE(t.comma() && t.comma());
+  EXPECT_FALSE(t.comma());
+}
+
+}  // namespace

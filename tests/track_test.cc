@@ -1,1 +1,58 @@
+#include "pathtrove/track.h"
+
+#include <string>
+#include <vector>
+
 #include "gtest/gtest.h"
+#include "tests/memory_stream.h"
+
+namespace {
+
+/// The coordinate lines written for `lines`, scanned one after the other.
+std::string coordinates(const std::vector<std::string>& lines) {
+  captured_output captured;
+  track_point current;
+  for (const std::string& line : lines)
+    track_line(captured.out, current, line);
+  return captured.text();
+}
+
+TEST(track_line, Lines) {
+  struct {
+    const char* what;
+    std::vector<std::string> lines;
+    const char* written;
+  } const cases[] = {
+      {"a full line",
+       {"51.5,-0.123456,0,500,46123.5,12-Apr-26,07:12:39"},
+       "-0.123456,51.500000,152.399994\n"},
+      {"an altitude with a fraction", {"1.5,2.5,0,40.7,x"}, "2.500000,1.500000,12.192000\n"},
+      {"a blank before a comma",
+       {"1.5,2.5,0,100", "48.5 ,3.5,0,200"},
+       "2.500000,1.500000,30.480000\n2.500000,48.500000,30.480000\n"},
+      {"a blank line repeats the point",
+       {"1.5,2.5,0,100", ""},
+       "2.500000,1.500000,30.480000\n2.500000,1.500000,30.480000\n"},
+      {"a first line that stops early", {"no point"}, "0.000000,0.000000,0.000000\n"},
+      {"field 3 changes nothing",
+       {"1.5,2.5,1,100", "1.5,2.5,0,100", "1.5,2.5,-9,100"},
+       "2.500000,1.500000,30.480000\n2.500000,1.500000,30.480000\n2.500000,1.500000,30.480000\n"},
+      {"field 3 not an integer",
+       {"1.5,2.5,0,100", "3.5,4.5,x,200"},
+       "2.500000,1.500000,30.480000\n4.500000,3.500000,30.480000\n"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(coordinates(c.lines), c.written) << c.what;
+}
+
+TEST(track_document, OpeningAndClosing) {
+  captured_output captured;
+  track_open(captured.out, "logs/Tom&Jerry.plt");
+  track_close(captured.out);
+  EXPECT_EQ(captured.text(),
+            "<Placemark>\n  <name>logs/Tom&amp;Jerry.plt</name>\n"
+            "  <visibility>1</visibility>\n  <open>1</open>\n  <LineString>\n"
+            "    <coordinates>\n    </coordinates>\n  </LineString>\n</Placemark>\n</kml>\n");
+}
+
+}  // namespace

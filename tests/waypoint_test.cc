@@ -1,1 +1,135 @@
+#include "pintrove/waypoint.h"
+
+#include <string>
+#include <vector>
+
+#include "common/kml_text.h"
 #include "gtest/gtest.h"
+#include "tests/memory_stream.h"
+
+namespace {
+
+/// The waypoint after the lines are scanned, one after the other.
+waypoint after(const std::vector<std::string>& lines) {
+  captured_output captured;
+  waypoint current;
+  for (const std::string& line : lines)
+    waypoint_line(captured.out, current, line);
+  return current;
+}
+
+std::string name_of(const waypoint& w) {
+  return std::string(w.name, w.name_length);
+}
+
+const std::string full = "1,Summit, 47.5, 11.25,46123.5, 0, 1, 3, 0, 65535,,0,0,0, 1000, 6, 0, 17";
+
+TEST(waypoint_line, FullLine) {
+  waypoint w = after({full});
+  EXPECT_EQ(name_of(w), "Summit");
+  EXPECT_EQ(w.latitude, 47.5f);
+  EXPECT_EQ(w.longitude, 11.25f);
+  EXPECT_EQ(w.altitude_feet, 1000);
+}
+
+struct follow_case {
+  const char* what;
+  const char* line;  // scanned after `full`
+  const char* name;
+  float latitude, longitude;
+  std::int32_t altitude_feet;
+};
+
+TEST(waypoint_line, LinesThatStopEarly) {
+  const follow_case cases[] = {
+      {"field 11 not empty", "2,Hut, 46.5, 10.5,1.0, 0, 1, 3, 0, 65535, ,0,0,0, 2000", "Hut", 46.5f,
+       10.5f, 1000},
+      {"no white space after the name", "3,Hut,46.5,10.5,1.0", "Hut,46.5,10.5,1.0", 47.5f, 11.25f,
+       1000},
+      {"a blank further on", "4,Hut,12, 46.5, 10.5,1.0", "Hut,12", 46.5f, 10.5f, 1000},
+      {"a blank inside the name", "5,Old Mill, 46.5, 10.5", "Old", 47.5f, 11.25f, 1000},
+      {"a number after the blank", "6,Hut 2, 46.5, 10.5", "Hut", 2.0f, 46.5f, 1000},
+      {"blanks before the comma", "7,Hut , 46.5, 10.5", "Hut", 47.5f, 11.25f, 1000},
+      {"a blank line", "", "Summit", 47.5f, 11.25f, 1000},
+      {"no name", "8", "Summit", 47.5f, 11.25f, 1000},
+      {"an empty name", "9,, 46.5, 10.5", "", 46.5f, 10.5f, 1000},
+      {"a real as the altitude", "2,Hut, 46.5, 10.5,1.0, 0, 1, 3, 0, 65535,,0,0,0, 20.9", "Hut",
+       46.5f, 10.5f, 20},
+  };
+  for (const follow_case& c : cases) {
+    waypoint w = after({full, c.line});
+    EXPECT_EQ(name_of(w), c.name) << c.what;
+    EXPECT_EQ(w.latitude, c.latitude) << c.what;
+    EXPECT_EQ(w.longitude, c.longitude) << c.what;
+    EXPECT_EQ(w.altitude_feet, c.altitude_feet) << c.what;
+  }
+}
+
+TEST(waypoint_line, NameIsNotShortenedAgainByLaterLines) {
+  EXPECT_EQ(name_of(after({full, "", "", ""})), "Summit");
+}
+
+TEST(waypoint_line, FirstLineThatStopsEarlyUsesZeros) {
+  waypoint w = after({"no waypoint here"});
+  EXPECT_EQ(name_of(w), "");
+  EXPECT_EQ(w.latitude, 0.0f);
+  EXPECT_EQ(w.longitude, 0.0f);
+  EXPECT_EQ(w.altitude_feet, 0);
+}
+
+TEST(waypoint_line, LongNameIsCutAndTheLineReadOn) {
+  std::string long_name(70, 'n');
+  waypoint w = after({"1," + long_name + ", 46.5, 10.5"});
+  EXPECT_EQ(name_of(w), std::string(55, 'n'));
+  EXPECT_EQ(w.latitude, 46.5f);
+  EXPECT_EQ(w.longitude, 10.5f);
+}
+
+TEST(waypoint_line, LongNameIsCutBetweenCharacters) {
+  std::string name = std::string(54, 'n') + "\xc3\xa9";  // 56 bytes, the last character two
+  EXPECT_EQ(name_of(after({"1," + name + ", 46.5"})), std::string(54, 'n'));
+}
+
+TEST(waypoint_line, WritesOneMarkerPerLine) {
+  captured_output captured;
+  waypoint current;
+  for (const char* line : {full.c_str(), "", "garbage"})
+    waypoint_line(captured.out, current, line);
+  std::string text = captured.text();
+  std::size_t markers = 0;
+  for (std::size_t at = text.find("<Placemark>"); at != std::string::npos;
+       at = text.find("<Placemark>", at + 1))
+    ++markers;
+  EXPECT_EQ(markers, 3u);
+}
+
+TEST(way_point, WritesTheMarker) {
+  captured_output captured;
+  way_point(captured.out, "A&B", -0.123456f, 51.5f, feet_to_metres(500));
+  EXPECT_EQ(captured.text(),
+            "<Placemark>\n"
+            "  <name>A&amp;B</name>\n"
+            "  <LookAt>\n"
+            "    <longitude>-0.123456</longitude>\n"
+            "    <latitude>51.500000</latitude>\n"
+            "    <range>310.7391410215146</range>\n"
+            "    <tilt>-1.24365386906156e-010</tilt>\n"
+            "    <heading>-2.780221460109238e-014</heading>\n"
+            "  </LookAt>\n"
+            "  <styleUrl>root://styleMaps#default+nicon=0x307+hicon=0x317</styleUrl>\n"
+            "  <Point>\n"
+            "    <coordinates>-0.123456,51.500000,152.399994</coordinates>\n"
+            "  </Point>\n"
+            "</Placemark>\n");
+}
+
+TEST(waypoint_document, OpeningAndClosing) {
+  captured_output captured;
+  waypoint_open(captured.out, "trips/a<b>.wpt");
+  waypoint_close(captured.out);
+  EXPECT_EQ(captured.text(),
+            "<Document>\n<Folder>\n<name>trips/a&lt;b&gt;.wpt</name>\n<open>1</open>\n"
+            "</Folder>\n</Document>\n</kml>\n");
+}
+
+}  // namespace
