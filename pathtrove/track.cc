@@ -3,7 +3,14 @@
 #include "common/kml_text.h"
 #include "common/scanner.h"
 
+namespace {
+
+track_point current;  // carried from line to line for the whole run
+
+}  // namespace
+
 void track_open(output& out, std::string_view input_path) {
+  current = track_point{};
   put(out, "<Placemark>\n  <name>");
   put_text(out, input_path);
   put(out,
@@ -12,12 +19,16 @@ void track_open(output& out, std::string_view input_path) {
       "  <open>1</open>\n  <LineString>\n    <coordinates>\n");
 }
 
-void track_line(output& out, track_point& current, std::string_view line) {
+void scan_track_point(std::string_view line, track_point& p) {
   // "%f,%f,%d,%d": latitude, longitude, a field that is read but not used,
   // and the altitude in feet; what follows is not read.
   scanner s(line);
-  s.real(current.latitude) && s.comma() && s.real(current.longitude) && s.comma() &&
-      s.integer(current.field3) && s.comma() && s.integer(current.altitude_feet);
+  s.real(p.latitude) && s.comma() && s.real(p.longitude) && s.comma() && s.integer(p.field3) &&
+      s.comma() && s.integer(p.altitude_feet);
+}
+
+void track_line(output& out, std::string_view line) {
+  scan_track_point(line, current);
   char record[3 * max_real_length + 3];
   char* p = append_real(record, current.longitude);
   *p++ = ',';
@@ -32,19 +43,5 @@ void track_close(output& out) {
   put(out, "    </coordinates>\n  </LineString>\n</Placemark>\n</kml>\n");
 }
 
-namespace {
-
-track_point current;  // carried from line to line for the whole run
-
-void open(output& out, std::string_view input_path) {
-  current = track_point{};
-  track_open(out, input_path);
-}
-
-void record(output& out, std::string_view line) {
-  track_line(out, current, line);
-}
-
-}  // namespace
-
-const converter track_converter = {"Usage: %s file.plt [file.kml]\n", 6, open, record, track_close};
+const converter track_converter = {"Usage: %s file.plt [file.kml]\n", 6, track_open, track_line,
+                                   track_close};

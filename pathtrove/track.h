@@ -15,11 +15,15 @@ struct track_point {
   std::int32_t altitude_feet = 0;
 };
 
-/// Starts the document: one marker, named `input_path`, holding one line.
+/// Scans the fields of one track line that its scan reaches into `p`.
+void scan_track_point(std::string_view line, track_point& p);
+
+/// Starts the document: one marker, named `input_path`, holding one line;
+/// and the current point afresh.
 void track_open(output& out, std::string_view input_path);
 
-/// Scans one track line into `current` and writes its coordinate line.
-void track_line(output& out, track_point& current, std::string_view line);
+/// Scans one line into the current point and writes its coordinate line.
+void track_line(output& out, std::string_view line);
 
 /// Ends the line, the marker and the `kml` element.
 void track_close(output& out);

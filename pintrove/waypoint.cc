@@ -5,20 +5,16 @@
 #include "common/kml_text.h"
 #include "common/scanner.h"
 
-void waypoint_open(output& out, std::string_view input_path) {
-  put(out, "<Document>\n<Folder>\n<name>");
-  put_text(out, input_path);
-  put(out, "</name>\n<open>1</open>\n");
-}
-
 namespace {
 
+waypoint current;  // carried from line to line for the whole run
+
 /// Keeps a scanned name token: its closing comma dropped, cut to fit.
-void keep_name(waypoint& current, std::string_view token) {
+void keep_name(waypoint& w, std::string_view token) {
   if (token.back() == ',')
     token.remove_suffix(1);
-  current.name_length = prefix_length(token, max_name_length);
-  std::memcpy(current.name, token.data(), current.name_length);
+  w.name_length = prefix_length(token, max_name_length);
+  std::memcpy(w.name, token.data(), w.name_length);
 }
 
 /// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
@@ -34,15 +30,26 @@ bool scan_position(scanner& s, waypoint& w) {
 
 }  // namespace
 
-void waypoint_line(output& out, waypoint& current, std::string_view line) {
+void scan_waypoint(std::string_view line, waypoint& w) {
   // "%d,%s": the name token runs to the next white space, so it carries the
   // comma that ends the name field.
   scanner s(line);
   std::string_view token;
-  if (s.integer(current.number) && s.comma() && s.token(token)) {
-    keep_name(current, token);
-    scan_position(s, current);
+  if (s.integer(w.number) && s.comma() && s.token(token)) {
+    keep_name(w, token);
+    scan_position(s, w);
   }
+}
+
+void waypoint_open(output& out, std::string_view input_path) {
+  current = waypoint{};
+  put(out, "<Document>\n<Folder>\n<name>");
+  put_text(out, input_path);
+  put(out, "</name>\n<open>1</open>\n");
+}
+
+void waypoint_line(output& out, std::string_view line) {
+  scan_waypoint(line, current);
   way_point(out, std::string_view(current.name, current.name_length), current.longitude,
             current.latitude, feet_to_metres(current.altitude_feet));
 }
@@ -78,20 +85,5 @@ void waypoint_close(output& out) {
   put(out, "</Folder>\n</Document>\n</kml>\n");
 }
 
-namespace {
-
-waypoint current;  // carried from line to line for the whole run
-
-void open(output& out, std::string_view input_path) {
-  current = waypoint{};
-  waypoint_open(out, input_path);
-}
-
-void record(output& out, std::string_view line) {
-  waypoint_line(out, current, line);
-}
-
-}  // namespace
-
-const converter waypoint_converter = {"Usage: %s file.wpt [file.kml]\n", 4, open, record,
-                                      waypoint_close};
+const converter waypoint_converter = {"Usage: %s file.wpt [file.kml]\n", 4, waypoint_open,
+                                      waypoint_line, waypoint_close};

@@ -25,11 +25,16 @@ struct waypoint {
   std::int32_t altitude_feet = 0;
 };
 
-/// Starts the document and its one folder, named `input_path`.
+/// Scans one waypoint line into `w`: the fields its scan reaches, with the
+/// name's closing comma dropped and the name cut to `max_name_length` bytes.
+void scan_waypoint(std::string_view line, waypoint& w);
+
+/// Starts the document and its one folder, named `input_path`, and the
+/// current waypoint afresh.
 void waypoint_open(output& out, std::string_view input_path);
 
-/// Scans one waypoint line into `current` and writes its marker.
-void waypoint_line(output& out, waypoint& current, std::string_view line);
+/// Scans one line into the current waypoint and writes its marker.
+void waypoint_line(output& out, std::string_view line);
 
 /// Writes one Placemark: the name, a view of the point, the shared style and
 /// the point itself. `name` holds at most `max_name_length` bytes.

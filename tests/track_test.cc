@@ -11,10 +11,11 @@ namespace {
 /// The coordinate lines written for `lines`, scanned one after the other.
 std::string coordinates(const std::vector<std::string>& lines) {
   captured_output captured;
-  track_point current;
+  track_open(captured.out, "t.plt");
+  std::string opening = captured.text();
   for (const std::string& line : lines)
-    track_line(captured.out, current, line);
-  return captured.text();
+    track_line(captured.out, line);
+  return captured.text().substr(opening.size());
 }
 
 TEST(track_line, Lines) {

@@ -11,11 +11,10 @@ namespace {
 
 /// The waypoint after the lines are scanned, one after the other.
 waypoint after(const std::vector<std::string>& lines) {
-  captured_output captured;
-  waypoint current;
+  waypoint w;
   for (const std::string& line : lines)
-    waypoint_line(captured.out, current, line);
-  return current;
+    scan_waypoint(line, w);
+  return w;
 }
 
 std::string name_of(const waypoint& w) {
@@ -24,7 +23,7 @@ std::string name_of(const waypoint& w) {
 
 const std::string full = "1,Summit, 47.5, 11.25,46123.5, 0, 1, 3, 0, 65535,,0,0,0, 1000, 6, 0, 17";
 
-TEST(waypoint_line, FullLine) {
+TEST(scan_waypoint, FullLine) {
   waypoint w = after({full});
   EXPECT_EQ(name_of(w), "Summit");
   EXPECT_EQ(w.latitude, 47.5f);
@@ -40,7 +39,7 @@ struct follow_case {
   std::int32_t altitude_feet;
 };
 
-TEST(waypoint_line, LinesThatStopEarly) {
+TEST(scan_waypoint, LinesThatStopEarly) {
   const follow_case cases[] = {
       {"field 11 not empty", "2,Hut, 46.5, 10.5,1.0, 0, 1, 3, 0, 65535, ,0,0,0, 2000", "Hut", 46.5f,
        10.5f, 1000},
@@ -65,11 +64,11 @@ TEST(waypoint_line, LinesThatStopEarly) {
   }
 }
 
-TEST(waypoint_line, NameIsNotShortenedAgainByLaterLines) {
+TEST(scan_waypoint, NameIsNotShortenedAgainByLaterLines) {
   EXPECT_EQ(name_of(after({full, "", "", ""})), "Summit");
 }
 
-TEST(waypoint_line, FirstLineThatStopsEarlyUsesZeros) {
+TEST(scan_waypoint, FirstLineThatStopsEarlyUsesZeros) {
   waypoint w = after({"no waypoint here"});
   EXPECT_EQ(name_of(w), "");
   EXPECT_EQ(w.latitude, 0.0f);
@@ -77,7 +76,7 @@ TEST(waypoint_line, FirstLineThatStopsEarlyUsesZeros) {
   EXPECT_EQ(w.altitude_feet, 0);
 }
 
-TEST(waypoint_line, LongNameIsCutAndTheLineReadOn) {
+TEST(scan_waypoint, LongNameIsCutAndTheLineReadOn) {
   std::string long_name(70, 'n');
   waypoint w = after({"1," + long_name + ", 46.5, 10.5"});
   EXPECT_EQ(name_of(w), std::string(55, 'n'));
@@ -85,16 +84,16 @@ TEST(waypoint_line, LongNameIsCutAndTheLineReadOn) {
   EXPECT_EQ(w.longitude, 10.5f);
 }
 
-TEST(waypoint_line, LongNameIsCutBetweenCharacters) {
+TEST(scan_waypoint, LongNameIsCutBetweenCharacters) {
   std::string name = std::string(54, 'n') + "\xc3\xa9";  // 56 bytes, the last character two
   EXPECT_EQ(name_of(after({"1," + name + ", 46.5"})), std::string(54, 'n'));
 }
 
 TEST(waypoint_line, WritesOneMarkerPerLine) {
   captured_output captured;
-  waypoint current;
+  waypoint_open(captured.out, "a.wpt");
   for (const char* line : {full.c_str(), "", "garbage"})
-    waypoint_line(captured.out, current, line);
+    waypoint_line(captured.out, line);
   std::string text = captured.text();
   std::size_t markers = 0;
   for (std::size_t at = text.find("<Placemark>"); at != std::string::npos;
