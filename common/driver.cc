@@ -4,6 +4,15 @@
 #include "common/line_reader.h"
 #include "common/same_file.h"
 
+#ifdef _WIN32
+// The Windows command shell hands wildcards to the program unexpanded; this
+// asks the C runtime's start-up code to expand them, as a POSIX shell would.
+// Every program links this file for `run`, so the setting comes along.
+extern "C" {
+int _dowildcard = -1;
+}
+#endif
+
 namespace {
 
 bool skip_header(line_reader& reader, int lines) {
