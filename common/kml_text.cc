@@ -36,9 +36,53 @@ std::uint64_t scaled_by_million(std::uint64_t m, int e) {
   std::uint64_t quotient = n >> shift;
   std::uint64_t remainder = n & ((std::uint64_t{1} << shift) - 1);
   std::uint64_t half = std::uint64_t{1} << (shift - 1);
-  if (remainder > half || (remainder == half && (quotient & 1)))
-    ++quotient;
-  return quotient;
+  // Without a branch: which way a value rounds is a coin toss.
+  std::uint64_t above_half = remainder > half;
+  std::uint64_t tie_to_even = (remainder == half) & quotient;
+  return quotient + ((above_half | tie_to_even) & 1);
+}
+
+/// "00" to "99": two digits are written at a time.
+constexpr char digit_pairs[] =
+    "00010203040506070809"
+    "10111213141516171819"
+    "20212223242526272829"
+    "30313233343536373839"
+    "40414243444546474849"
+    "50515253545556575859"
+    "60616263646566676869"
+    "70717273747576777879"
+    "80818283848586878889"
+    "90919293949596979899";
+
+/// Writes `n`, below 100, as two digits.
+void put_pair(char* out, std::uint32_t n) {
+  std::memcpy(out, digit_pairs + 2 * n, 2);
+}
+
+/// Writes `scaled` millionths as the whole number, a point and six decimals;
+/// returns the end.
+char* append_millionths(char* out, std::uint64_t scaled) {
+  std::uint64_t whole = scaled / 1000000;
+  auto fraction = static_cast<std::uint32_t>(scaled - whole * 1000000);
+  int length = 1;
+  for (std::uint64_t rest = whole; rest >= 10; rest /= 10)
+    ++length;
+  char* p = out + length;  // the whole number is written from its last digit
+  for (; whole >= 100; whole /= 100) {
+    p -= 2;
+    put_pair(p, static_cast<std::uint32_t>(whole % 100));
+  }
+  if (whole >= 10)
+    put_pair(p - 2, static_cast<std::uint32_t>(whole));
+  else
+    p[-1] = static_cast<char>('0' + whole);
+  out += length;
+  out[0] = '.';
+  put_pair(out + 1, fraction / 10000);
+  put_pair(out + 3, fraction / 100 % 100);
+  put_pair(out + 5, fraction % 100);
+  return out + 7;
 }
 
 }  // namespace
@@ -56,15 +100,7 @@ char* append_real(char* out, float value) {
   }
   if (biased_exponent == 0xff || e > 19)
     return append_real_slow(out, std::fabs(value));
-  std::uint64_t scaled = scaled_by_million(m, e);
-  out = std::to_chars(out, out + 20, scaled / 1000000).ptr;
-  *out++ = '.';
-  std::uint32_t fraction = static_cast<std::uint32_t>(scaled % 1000000);
-  for (int i = 5; i >= 0; --i) {
-    out[i] = static_cast<char>('0' + fraction % 10);
-    fraction /= 10;
-  }
-  return out + 6;
+  return append_millionths(out, scaled_by_million(m, e));
 }
 
 // ---- Feet to metres ---------------------------------------------------------
@@ -76,9 +112,13 @@ namespace {
 /// only when it lies exactly halfway between two binary32 values.
 float nearest_float(double high, double low) {
   float rounded = static_cast<float>(high);
-  double back = rounded;
-  if (low == 0 || back == high)
+  // Not halfway when the 29 bits that binary32 lacks are not 1 and 28 zeros
+  // (for `high` in the binary32 normal range, which every product of an
+  // integer and 0.3048 other than zero is).
+  std::uint64_t dropped = std::bit_cast<std::uint64_t>(high) & ((std::uint64_t{1} << 29) - 1);
+  if (low == 0 || dropped != std::uint64_t{1} << 28)
     return rounded;
+  double back = rounded;
   float other = std::nextafter(rounded, high > back ? INFINITY : -INFINITY);
   if (high - back != static_cast<double>(other) - high)
     return rounded;  // not halfway
@@ -155,6 +195,11 @@ bool forbidden_in_xml(unsigned char b) {
   return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
 }
 
+/// Whether `c` stands for itself in XML text: printable ASCII but & < >.
+bool plain(char c) {
+  return c >= ' ' && c <= '~' && c != '&' && c != '<' && c != '>';
+}
+
 /// Writes the character at `p` as XML text; returns where the next one starts.
 const char* append_character(const char* p, const char* end, char*& out) {
   auto* u = reinterpret_cast<const unsigned char*>(p);
@@ -189,8 +234,12 @@ const char* append_character(const char* p, const char* end, char*& out) {
 
 char* append_text(char* out, std::string_view text) {
   const char* end = text.data() + text.size();
-  for (const char* p = text.data(); p < end;)
-    p = append_character(p, end, out);
+  for (const char* p = text.data(); p < end;) {
+    if (plain(*p))
+      *out++ = *p++;
+    else
+      p = append_character(p, end, out);
+  }
   return out;
 }
 
@@ -207,6 +256,8 @@ void put_text(output& out, std::string_view text) {
 }
 
 std::size_t prefix_length(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit)  // the end of the text is always between two characters
+    return text.size();
   auto* begin = reinterpret_cast<const unsigned char*>(text.data());
   auto* end = begin + text.size();
   std::size_t length = 0;

@@ -9,6 +9,7 @@ namespace {
 bool refill(line_reader& reader) {
   reader.begin = 0;
   reader.end = std::fread(reader.block, 1, sizeof reader.block, reader.file);
+  reader.nul_in_block = std::memchr(reader.block, '\0', reader.end) != nullptr;
   if (reader.end == 0 && std::ferror(reader.file))
     reader.failed = true;
   return reader.end != 0;
@@ -41,7 +42,8 @@ read_status read_line(line_reader& reader, std::string_view& line) {
     std::size_t length = feed ? static_cast<std::size_t>(feed - rest) : available;
     reader.begin += feed ? length + 1 : length;
     if (feed && kept == 0) {  // the common case: the whole line is in the block
-      line = visible(rest, std::min(length, max_line_length));
+      length = std::min(length, max_line_length);
+      line = reader.nul_in_block ? visible(rest, length) : std::string_view(rest, length);
       return read_status::line;
     }
     std::size_t take = std::min(length, max_line_length - kept);

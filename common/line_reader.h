@@ -15,8 +15,9 @@ struct line_reader {
 
   std::FILE* file;
   bool failed = false;
-  std::size_t begin = 0;  // next unread byte in `block`
-  std::size_t end = 0;    // bytes of `block` filled by the last read
+  std::size_t begin = 0;      // next unread byte in `block`
+  std::size_t end = 0;        // bytes of `block` filled by the last read
+  bool nul_in_block = false;  // whether those bytes hold a NUL: lines are cut there
   char block[1 << 16];
   char head[max_line_length];  // a line that crossed the end of `block`
 };

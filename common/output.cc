@@ -28,6 +28,12 @@ void put(output& out, std::string_view text) {
   out.used += text.size();
 }
 
+char* reserve(output& out, std::size_t size) {
+  if (size > sizeof out.buffer - out.used)
+    write_buffer(out);
+  return out.buffer + out.used;
+}
+
 bool flush(output& out) {
   write_buffer(out);
   if (!out.failed && std::fflush(out.file) != 0)

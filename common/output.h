@@ -13,11 +13,21 @@ struct output {
   std::FILE* file;
   bool failed = false;
   std::size_t used = 0;
-  char buffer[1 << 16];
+  char buffer[1 << 18];
 };
 
 /// Appends `text` to the buffer, writing the buffer out whenever it fills.
 void put(output& out, std::string_view text);
+
+/// Where a record of at most `size` bytes (no more than the buffer holds) can
+/// be written straight into the buffer, which is written out first when the
+/// record might not fit. `commit` then takes the record.
+char* reserve(output& out, std::size_t size);
+
+/// Takes what was written from the last `reserve` up to `end`.
+inline void commit(output& out, const char* end) {
+  out.used = static_cast<std::size_t>(end - out.buffer);
+}
 
 /// Writes out whatever is buffered and flushes the stream; false when this or
 /// any earlier write failed.

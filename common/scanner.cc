@@ -1,7 +1,9 @@
 #include "common/scanner.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <limits>
 
 namespace {
@@ -81,6 +83,62 @@ bool at_least_one(const char* p, const char* end) {
   return magnitude + exponent > 0;
 }
 
+/// Reads the unsigned decimal real at `p` into `magnitude` and returns its
+/// end, or null when there is none or it is beyond the binary32 range.
+const char* any_decimal(const char* p, const char* end, float& magnitude) {
+  const char* number_end = decimal_end(p, end);
+  if (number_end == p)
+    return nullptr;
+  // The syntax was checked above: from_chars would also take "inf" and "nan".
+  auto [parsed_end, error] = std::from_chars(p, number_end, magnitude, std::chars_format::general);
+  if (error == std::errc::result_out_of_range) {
+    if (at_least_one(p, number_end))
+      return nullptr;
+    magnitude = 0;  // below the smallest binary32 value: rounds to zero
+  } else if (error != std::errc() || parsed_end != number_end) {
+    return nullptr;
+  }
+  return number_end;
+}
+
+/// 10^0 to 10^19, all exact in binary64.
+constexpr double powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+
+/// `any_decimal` for the common case, a number such as 47.421630: at most
+/// 19 digits, no exponent, and digits that fit 53 bits. Both the digits and
+/// the power of ten are then exact in binary64, so their quotient is the
+/// binary64 value nearest to the number, and rounding that on to binary32
+/// gives the binary32 value nearest to the number unless the quotient lies
+/// exactly halfway between two binary32 values. Gives null, leaving the
+/// number to `any_decimal`, in all other cases.
+const char* short_decimal(const char* p, const char* end, float& magnitude) {
+  std::uint64_t digits = 0;  // wraps past 19 digits, which are refused below
+  const char* q = p;
+  for (; q < end && is_digit(*q); ++q)
+    digits = digits * 10 + static_cast<std::uint64_t>(*q - '0');
+  long count = q - p;
+  long decimals = 0;
+  if (q < end && *q == '.') {
+    const char* fraction = ++q;
+    for (; q < end && is_digit(*q); ++q)
+      digits = digits * 10 + static_cast<std::uint64_t>(*q - '0');
+    decimals = q - fraction;
+  }
+  count += decimals;
+  bool exponent = q < end && (*q == 'e' || *q == 'E');
+  if (count == 0 || count > 19 || exponent || digits > std::uint64_t{1} << 53)
+    return nullptr;
+  double quotient = static_cast<double>(digits) / powers_of_ten[decimals];
+  // The 29 bits that binary32 lacks, for a quotient in the binary32 normal
+  // range, which every nonzero quotient here is.
+  std::uint64_t dropped = std::bit_cast<std::uint64_t>(quotient) & ((std::uint64_t{1} << 29) - 1);
+  if (dropped == std::uint64_t{1} << 28)
+    return nullptr;
+  magnitude = static_cast<float>(quotient);
+  return q;
+}
+
 }  // namespace
 
 bool scanner::integer(std::int32_t& value) {
@@ -88,14 +146,14 @@ bool scanner::integer(std::int32_t& value) {
   bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
-  const char* digits_end = skip_digits(p, end);
-  if (digits_end == p)
-    return false;
+  // Every digit is consumed; past 2^32 the magnitude stays there, beyond
+  // every 32-bit value, and cannot overflow.
+  constexpr std::uint64_t too_large = std::uint64_t{1} << 32;
   std::uint64_t magnitude = 0;
-  auto [parsed_end, error] = std::from_chars(p, digits_end, magnitude);
-  if (error == std::errc::result_out_of_range)
-    magnitude = std::numeric_limits<std::uint64_t>::max();
-  else if (error != std::errc() || parsed_end != digits_end)
+  const char* q = p;
+  for (; q < end && is_digit(*q); ++q)
+    magnitude = std::min(magnitude * 10 + static_cast<std::uint64_t>(*q - '0'), too_large);
+  if (q == p)
     return false;
   constexpr std::uint64_t max = std::numeric_limits<std::int32_t>::max();
   if (negative)
@@ -104,7 +162,7 @@ bool scanner::integer(std::int32_t& value) {
   else
     value = magnitude > max ? std::numeric_limits<std::int32_t>::max()
                             : static_cast<std::int32_t>(magnitude);
-  pos = digits_end;
+  pos = q;
   return true;
 }
 
@@ -113,19 +171,12 @@ bool scanner::real(float& value) {
   bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
-  const char* number_end = decimal_end(p, end);
-  if (number_end == p)
-    return false;
   float magnitude = 0;
-  // The syntax was checked above: from_chars would also take "inf" and "nan".
-  auto [parsed_end, error] = std::from_chars(p, number_end, magnitude, std::chars_format::general);
-  if (error == std::errc::result_out_of_range) {
-    if (at_least_one(p, number_end))
-      return false;
-    magnitude = 0;  // below the smallest binary32 value: rounds to zero
-  } else if (error != std::errc() || parsed_end != number_end) {
+  const char* number_end = short_decimal(p, end, magnitude);
+  if (!number_end)
+    number_end = any_decimal(p, end, magnitude);
+  if (!number_end)
     return false;
-  }
   value = negative ? -magnitude : magnitude;
   pos = number_end;
   return true;
@@ -140,12 +191,5 @@ bool scanner::token(std::string_view& value) {
     return false;
   value = std::string_view(p, static_cast<std::size_t>(q - p));
   pos = q;
-  return true;
-}
-
-bool scanner::comma() {
-  if (pos == end || *pos != ',')
-    return false;
-  ++pos;
   return true;
 }

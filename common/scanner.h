@@ -28,5 +28,10 @@ struct scanner {
   bool token(std::string_view& value);
 
   /// ",": one comma at the current position, no white space skipped.
-  bool comma();
+  bool comma() {
+    if (pos == end || *pos != ',')
+      return false;
+    ++pos;
+    return true;
+  }
 };

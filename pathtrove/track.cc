@@ -29,14 +29,14 @@ void scan_track_point(std::string_view line, track_point& p) {
 
 void track_line(output& out, std::string_view line) {
   scan_track_point(line, current);
-  char record[3 * max_real_length + 3];
-  char* p = append_real(record, current.longitude);
+  char* p = reserve(out, 3 * max_real_length + 3);
+  p = append_real(p, current.longitude);
   *p++ = ',';
   p = append_real(p, current.latitude);
   *p++ = ',';
   p = append_real(p, feet_to_metres(current.altitude_feet));
   *p++ = '\n';
-  put(out, std::string_view(record, static_cast<std::size_t>(p - record)));
+  commit(out, p);
 }
 
 void track_close(output& out) {

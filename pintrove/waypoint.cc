@@ -58,13 +58,18 @@ void way_point(output& out, std::string_view name, float longitude, float latitu
                float altitude_metres) {
   if (name.size() > max_name_length)  // keeps the marker within its buffer
     name = name.substr(0, prefix_length(name, max_name_length));
-  char record[1024];  // about 380 bytes of text, the name and five numbers
+  char* record = reserve(out, 1024);  // about 380 bytes of text, the name and five numbers
   char* p = append(record, "<Placemark>\n  <name>");
   p = append_text(p, name);
   p = append(p, "</name>\n  <LookAt>\n    <longitude>");
+  // Both numbers are written twice: formatted once, then copied.
+  const char* longitude_text = p;
   p = append_real(p, longitude);
+  std::string_view longitude_digits(longitude_text, static_cast<std::size_t>(p - longitude_text));
   p = append(p, "</longitude>\n    <latitude>");
+  const char* latitude_text = p;
   p = append_real(p, latitude);
+  std::string_view latitude_digits(latitude_text, static_cast<std::size_t>(p - latitude_text));
   p = append(p,
              "</latitude>\n"
              "    <range>310.7391410215146</range>\n"
@@ -72,13 +77,13 @@ void way_point(output& out, std::string_view name, float longitude, float latitu
              "    <heading>-2.780221460109238e-014</heading>\n  </LookAt>\n"
              "  <styleUrl>root://styleMaps#default+nicon=0x307+hicon=0x317</styleUrl>\n"
              "  <Point>\n    <coordinates>");
-  p = append_real(p, longitude);
+  p = append(p, longitude_digits);
   *p++ = ',';
-  p = append_real(p, latitude);
+  p = append(p, latitude_digits);
   *p++ = ',';
   p = append_real(p, altitude_metres);
   p = append(p, "</coordinates>\n  </Point>\n</Placemark>\n");
-  put(out, std::string_view(record, static_cast<std::size_t>(p - record)));
+  commit(out, p);
 }
 
 void waypoint_close(output& out) {

@@ -158,6 +158,26 @@ TEST(scanner, RealsAgreeWithTheCLibrary) {
   }
 }
 
+// Decimals rounded from points halfway between two binary32 values: their
+// quotient in binary64 is often that halfway point itself, where rounding on
+// to binary32 would go the wrong way.
+TEST(scanner, RealsNearHalfwayPointsAgreeWithTheCLibrary) {
+  std::mt19937 random(5);
+  char text[400];
+  for (int i = 0; i < 100'000; ++i) {
+    int exponent = static_cast<int>(random() % 60) - 20;
+    float low = std::ldexp(static_cast<float>((1u << 23) | (random() % (1u << 23))), exponent - 23);
+    double halfway = (static_cast<double>(low) + std::nextafter(low, INFINITY)) / 2;
+    for (int places = 1; places <= 19; ++places) {
+      int n = std::snprintf(text, sizeof text, "%.*f", places, halfway);
+      scanner s(std::string_view(text, static_cast<std::size_t>(n)));
+      float value = 0;
+      ASSERT_TRUE(s.real(value)) << text;
+      ASSERT_EQ(value, std::strtof(text, nullptr)) << text;
+    }
+  }
+}
+
 TEST(scanner, TokenRunsToWhiteSpace) {
   scanner s(" \tname,with,commas \nnext");
   std::string_view token;
