@@ -153,8 +153,11 @@ class cli_test : public testing::TestWithParam<program> {
     const program& p = GetParam();
     fs::path out_file = dir / ".stdout", err_file = dir / ".stderr";
     int pipe_ends[2] = {-1, -1};
-    if (closed_pipe && pipe(pipe_ends) != 0)
-      return {-1, "", "pipe failed"};
+    if (closed_pipe) {
+      if (pipe(pipe_ends) != 0)
+        return {-1, "", "pipe failed"};
+      close(pipe_ends[0]);  // before the program starts, so its first write finds no reader
+    }
     pid_t child = fork();
     if (child == 0) {
       chdir(dir.c_str());
@@ -164,8 +167,6 @@ class cli_test : public testing::TestWithParam<program> {
       int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(out, 1);
       dup2(err, 2);
-      if (closed_pipe)
-        close(pipe_ends[0]);
       // Through a runner the program's path is an argument of the runner.
       std::vector<char*> argv;
       for (const char* word : runner)
@@ -178,10 +179,8 @@ class cli_test : public testing::TestWithParam<program> {
       execv(runner.empty() ? p.binary : runner[0], argv.data());
       _exit(127);
     }
-    if (closed_pipe) {
-      close(pipe_ends[0]);
+    if (closed_pipe)
       close(pipe_ends[1]);
-    }
     int status = 0;
     waitpid(child, &status, 0);
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
