@@ -54,6 +54,22 @@ convert_status convert(const converter& c, std::FILE* in, std::FILE* out,
   return flush(buffer) ? convert_status::ok : convert_status::write_error;
 }
 
+int convert_files(const converter& c, const char* program, std::FILE* in, const char* input_path,
+                  std::FILE* out, const char* output_name) {
+  switch (convert(c, in, out, input_path)) {
+    case convert_status::read_error:
+      return fail(program, "Error reading", input_path);
+    case convert_status::write_error:
+      return fail(program, "Error writing", output_name);
+    case convert_status::ok:
+      break;
+  }
+  std::fclose(in);
+  if (std::fclose(out) != 0)
+    return fail(program, "Error writing", output_name);
+  return 0;
+}
+
 int run(const converter& c, int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : "";
   if (argc < 2) {
@@ -76,16 +92,5 @@ int run(const converter& c, int argc, char** argv) {
       return fail(program, "Error creating", output_name);
   }
 
-  switch (convert(c, in, out, input_path)) {
-    case convert_status::read_error:
-      return fail(program, "Error reading", input_path);
-    case convert_status::write_error:
-      return fail(program, "Error writing", output_name);
-    case convert_status::ok:
-      break;
-  }
-  std::fclose(in);
-  if (std::fclose(out) != 0)
-    return fail(program, "Error writing", output_name);
-  return 0;
+  return convert_files(c, program, in, input_path, out, output_name);
 }

@@ -26,6 +26,12 @@ enum class convert_status { ok, read_error, write_error };
 convert_status convert(const converter& c, std::FILE* in, std::FILE* out,
                        std::string_view input_path);
 
+/// The end of a run whose files are open: converts `in` to `out`, closes
+/// both and reports a failure on standard error as "PROGRAM: Error reading
+/// INPUT" or "PROGRAM: Error writing OUTPUT". Gives the exit status.
+int convert_files(const converter& c, const char* program, std::FILE* in, const char* input_path,
+                  std::FILE* out, const char* output_name);
+
 /// The whole program around `convert`: arguments, opening the files, the
 /// messages on standard error and the exit status.
 int run(const converter& c, int argc, char** argv);

@@ -115,4 +115,32 @@ TEST(convert, WriteFailureInTheMiddleOfALargeDocument) {
   std::fclose(out);
 }
 
+struct finished {
+  int status;
+  std::string message;
+};
+
+finished run_convert_files(std::FILE* in, std::FILE* out) {
+  testing::internal::CaptureStderr();
+  int status = convert_files(track_converter, "pathtrove", in, "in.plt", out, "out.kml");
+  if (status != 0) {  // a failed run leaves its streams to the end of the process
+    std::fclose(in);
+    std::fclose(out);
+  }
+  return {status, testing::internal::GetCapturedStderr()};
+}
+
+TEST(convert_files, Failures) {
+  finished read_failure =
+      run_convert_files(failing_input(track_file), std::fopen("/dev/null", "w"));
+  EXPECT_EQ(read_failure.status, 1);
+  EXPECT_EQ(read_failure.message, "pathtrove: Error reading in.plt\n");
+  finished write_failure = run_convert_files(input_from(track_file), failing_output());
+  EXPECT_EQ(write_failure.status, 1);
+  EXPECT_EQ(write_failure.message, "pathtrove: Error writing out.kml\n");
+  finished ok = run_convert_files(input_from(track_file), std::fopen("/dev/null", "w"));
+  EXPECT_EQ(ok.status, 0);
+  EXPECT_EQ(ok.message, "");
+}
+
 }  // namespace
