@@ -112,18 +112,15 @@ namespace {
 /// only when it lies exactly halfway between two binary32 values.
 float nearest_float(double high, double low) {
   float rounded = static_cast<float>(high);
-  // Not halfway when the 29 bits that binary32 lacks are not 1 and 28 zeros
-  // (for `high` in the binary32 normal range, which every product of an
-  // integer and 0.3048 other than zero is).
+  // Halfway when the 29 bits that binary32 lacks are 1 and 28 zeros (for
+  // `high` in the binary32 normal range, which every product of an integer
+  // and 0.3048 other than zero is).
   std::uint64_t dropped = std::bit_cast<std::uint64_t>(high) & ((std::uint64_t{1} << 29) - 1);
   if (low == 0 || dropped != std::uint64_t{1} << 28)
     return rounded;
-  double back = rounded;
-  float other = std::nextafter(rounded, high > back ? INFINITY : -INFINITY);
-  if (high - back != static_cast<double>(other) - high)
-    return rounded;  // not halfway
-  bool toward_other = (low > 0) == (other > rounded);
-  return toward_other ? other : rounded;
+  // The exact value lies on the side of `high` that the sign of `low` says.
+  float other = std::nextafter(rounded, high > rounded ? INFINITY : -INFINITY);
+  return (low > 0) == (other > rounded) ? other : rounded;
 }
 
 }  // namespace
