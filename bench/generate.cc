@@ -24,18 +24,18 @@ struct random_source {
   }
 
   /// A number in [low, high].
-  long between(long low, long high) {
-    return low + static_cast<long>(next() % static_cast<std::uint64_t>(high - low + 1));
+  long long between(long long low, long long high) {
+    return low + static_cast<long long>(next() % static_cast<std::uint64_t>(high - low + 1));
   }
 };
 
 /// Writes `micro` millionths as a decimal with six places, like 47.421630.
-void put_micro(char*& out, long micro) {
+void put_micro(char*& out, long long micro) {
   if (micro < 0) {
     *out++ = '-';
     micro = -micro;
   }
-  out += std::sprintf(out, "%ld.%06ld", micro / 1000000, micro % 1000000);
+  out += std::sprintf(out, "%lld.%06lld", micro / 1000000, micro % 1000000);
 }
 
 // ---- Waypoints --------------------------------------------------------------
@@ -45,13 +45,13 @@ const char* const words[] = {
     "Refuge",    "Pass",  "Ridge",   "Spring",    "Chapel", "Camp",   "Saddle",   "Tarn",
     "Cairn",     "Gully", "Shelter", "Viewpoint", "Ford",   "Meadow", "Glacier",  "Station",
     "Alm",       "Lodge", "Peak",    "Notch",     "Tower",  "Cave",   "Junction", "Weir"};
-constexpr long word_count = sizeof words / sizeof words[0];
+constexpr long long word_count = sizeof words / sizeof words[0];
 
 /// A name without blanks, commas or markup: one to three words joined by
 /// underscores, sometimes with a number, 3 to about 30 bytes.
 void put_name(char*& out, random_source& random) {
-  long parts = random.between(1, 3);
-  for (long i = 0; i < parts; ++i) {
+  long long parts = random.between(1, 3);
+  for (long long i = 0; i < parts; ++i) {
     if (i > 0)
       *out++ = '_';
     const char* word = words[random.between(0, word_count - 1)];
@@ -60,26 +60,27 @@ void put_name(char*& out, random_source& random) {
     out += length;
   }
   if (random.between(0, 3) == 0)
-    out += std::sprintf(out, "_%ld", random.between(1, 250));
+    out += std::sprintf(out, "_%lld", random.between(1, 250));
 }
 
-void write_waypoints(long lines) {
+void write_waypoints(long long lines) {
   std::fputs("Waypoint File Version 1.1\nWGS 84\nReserved 2\nReserved 3\n", stdout);
   random_source random{0x5eed'0001};
-  for (long n = 1; n <= lines; ++n) {
+  for (long long n = 1; n <= lines; ++n) {
     char line[256];
     char* p = line;
-    p += std::sprintf(p, "%ld,", n);
+    p += std::sprintf(p, "%lld,", n);
     put_name(p, random);
     p = std::strcpy(p, ", ") + 2;
     put_micro(p, random.between(-60'000'000, 75'000'000));  // latitude
     p = std::strcpy(p, ", ") + 2;
     put_micro(p, random.between(-180'000'000, 180'000'000));  // longitude
     // The day number: days since 30 Dec 1899 and the fraction of the day.
-    p +=
-        std::sprintf(p, ",%ld.%07ld", random.between(44'000, 46'500), random.between(0, 9'999'999));
-    long feet = random.between(0, 19) == 0 ? random.between(-1'400, 0) : random.between(0, 15'000);
-    p += std::sprintf(p, ", 0, 1, 3, 0, 65535,,0,0,0, %ld, 6, 0, 17\n", feet);
+    p += std::sprintf(p, ",%lld.%07lld", random.between(44'000, 46'500),
+                      random.between(0, 9'999'999));
+    long long feet =
+        random.between(0, 19) == 0 ? random.between(-1'400, 0) : random.between(0, 15'000);
+    p += std::sprintf(p, ", 0, 1, 3, 0, 65535,,0,0,0, %lld, 6, 0, 17\n", feet);
     std::fwrite(line, 1, static_cast<std::size_t>(p - line), stdout);
   }
 }
@@ -87,29 +88,29 @@ void write_waypoints(long lines) {
 // ---- Track ------------------------------------------------------------------
 
 /// Writes the day `day` (days since 30 Dec 1899) as "12-Apr-26".
-void put_date(char*& out, long day) {
+void put_date(char*& out, long long day) {
   static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   // Days since 1 Mar 2000 mapped to a civil date, in 400-year eras.
-  long z = day - 36'586;
-  long era = (z >= 0 ? z : z - 146'096) / 146'097;
-  long of_era = z - era * 146'097;
-  long year_of_era = (of_era - of_era / 1'460 + of_era / 36'524 - of_era / 146'096) / 365;
-  long day_of_year = of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  long shifted_month = (5 * day_of_year + 2) / 153;
-  long day_of_month = day_of_year - (153 * shifted_month + 2) / 5 + 1;
-  long month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;
-  long year = 2000 + year_of_era + era * 400 + (month <= 2 ? 1 : 0);
-  out += std::sprintf(out, "%02ld-%s-%02ld", day_of_month, months[month - 1], year % 100);
+  long long z = day - 36'586;
+  long long era = (z >= 0 ? z : z - 146'096) / 146'097;
+  long long of_era = z - era * 146'097;
+  long long year_of_era = (of_era - of_era / 1'460 + of_era / 36'524 - of_era / 146'096) / 365;
+  long long day_of_year = of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  long long shifted_month = (5 * day_of_year + 2) / 153;
+  long long day_of_month = day_of_year - (153 * shifted_month + 2) / 5 + 1;
+  long long month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;
+  long long year = 2000 + year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+  out += std::sprintf(out, "%02lld-%s-%02lld", day_of_month, months[month - 1], year % 100);
 }
 
 /// One point of a walk: position in millionths of a degree, altitude in
 /// feet, time in seconds since the start of day 0.
 struct walk {
-  long latitude;
+  long long latitude;
   long longitude;
-  long feet;
-  long seconds;
+  long long feet;
+  long long seconds;
 };
 
 void step(walk& w, random_source& random) {
@@ -124,26 +125,26 @@ void step(walk& w, random_source& random) {
   w.seconds += random.between(1, 30);
 }
 
-void write_track(long lines) {
+void write_track(long long lines) {
   std::printf(
       "Track File Version 2.1\nWGS 84\nAltitude is in Feet\nReserved 3\n"
-      "0,2,255,Long walk,0,0,2,8421376\n%ld\n",
+      "0,2,255,Long walk,0,0,2,8421376\n%lld\n",
       lines);
   random_source random{0x5eed'0002};
-  walk w{47'421'651, 10'985'206, 2'391, 46'123L * 86'400 + 7 * 3'600};
-  for (long n = 0; n < lines; ++n) {
+  walk w{47'421'651, 10'985'206, 2'391, 46'123LL * 86'400 + 7 * 3'600};
+  for (long long n = 0; n < lines; ++n) {
     char line[256];
     char* p = line;
     put_micro(p, w.latitude);
     *p++ = ',';
     put_micro(p, w.longitude);
     // A new segment starts every few thousand points.
-    p += std::sprintf(p, ",%d,%ld,", n % 5'000 == 0 ? 1 : 0, w.feet);
-    long day = w.seconds / 86'400;
-    long second = w.seconds % 86'400;
-    p += std::sprintf(p, "%ld.%07ld,", day, second * 10'000'000 / 86'400);
+    p += std::sprintf(p, ",%d,%lld,", n % 5'000 == 0 ? 1 : 0, w.feet);
+    long long day = w.seconds / 86'400;
+    long long second = w.seconds % 86'400;
+    p += std::sprintf(p, "%lld.%07lld,", day, second * 10'000'000 / 86'400);
     put_date(p, day);
-    p += std::sprintf(p, ",%02ld:%02ld:%02ld\n", second / 3'600, second / 60 % 60, second % 60);
+    p += std::sprintf(p, ",%02lld:%02lld:%02lld\n", second / 3'600, second / 60 % 60, second % 60);
     std::fwrite(line, 1, static_cast<std::size_t>(p - line), stdout);
     step(w, random);
   }
@@ -156,7 +157,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Usage: %s wpt|plt LINES\n", argc > 0 ? argv[0] : "bench_generate");
     return 1;
   }
-  long lines = std::strtol(argv[2], nullptr, 10);
+  long long lines = std::strtoll(argv[2], nullptr, 10);
   if (argv[1][0] == 'w')
     write_waypoints(lines);
   else
