@@ -1,0 +1,282 @@
+#include "fuzz/checks.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+
+void require(bool condition, const char* what, std::string_view detail) {
+  if (condition)
+    return;
+  std::fprintf(stderr, "check failed: %s\n", what);
+  if (!detail.empty()) {
+    std::fprintf(stderr, "  in: \"");
+    for (unsigned char c : detail)
+      std::fprintf(stderr, c >= 0x20 && c < 0x7f && c != '"' ? "%c" : "\\x%02x", c);
+    std::fprintf(stderr, "\"\n");
+  }
+  std::abort();
+}
+
+// ---- Numbers ----------------------------------------------------------------
+
+bool is_fixed_six(std::string_view text) {
+  if (!text.empty() && text[0] == '-')
+    text.remove_prefix(1);
+  std::size_t point = text.find('.');
+  if (point == 0 || point == std::string_view::npos || text.size() - point != 7)
+    return false;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (i != point && (text[i] < '0' || text[i] > '9'))
+      return false;
+  return true;
+}
+
+bool is_coordinate_triple(std::string_view text) {
+  for (int i = 0; i < 2; ++i) {
+    std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos || !is_fixed_six(text.substr(0, comma)))
+      return false;
+    text.remove_prefix(comma + 1);
+  }
+  return is_fixed_six(text);
+}
+
+std::string printf_real(float value) {
+  char text[64];
+  int length = std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
+  return std::string(text, static_cast<std::size_t>(length));
+}
+
+namespace {
+
+__extension__ typedef unsigned __int128 uint128;
+
+int bit_length(uint128 n) {
+  auto high = static_cast<std::uint64_t>(n >> 64);
+  auto low = static_cast<std::uint64_t>(n);
+  return high ? 128 - std::countl_zero(high) : 64 - std::countl_zero(low);
+}
+
+}  // namespace
+
+float exact_metres(std::int32_t feet) {
+  int exponent = 0;
+  double fraction = std::frexp(0.3048, &exponent);
+  auto significand = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+  exponent -= 53;  // 0.3048 as a double is significand * 2^exponent
+  std::uint64_t magnitude = feet < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(feet)
+                                     : static_cast<std::uint64_t>(feet);
+  uint128 product = uint128{magnitude} * significand;
+  if (product == 0)
+    return 0;
+  int shift = bit_length(product) - 24;  // keep 24 significant bits
+  uint128 kept = product;
+  if (shift > 0) {
+    kept = product >> shift;
+    uint128 rest = product & ((uint128{1} << shift) - 1);
+    uint128 half = uint128{1} << (shift - 1);
+    if (rest > half || (rest == half && (kept & 1)))
+      ++kept;
+  } else {
+    shift = 0;
+  }
+  auto metres = static_cast<float>(std::ldexp(static_cast<double>(kept), shift + exponent));
+  return feet < 0 ? -metres : metres;
+}
+
+// ---- Text -------------------------------------------------------------------
+
+std::size_t utf8_sequence(std::string_view text, char32_t& c) {
+  if (text.empty())
+    return 0;
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(0);
+  std::size_t length = 0;
+  char32_t minimum = 0;
+  if (lead < 0x80) {
+    c = lead;
+    return 1;
+  } else if ((lead & 0xe0) == 0xc0) {
+    length = 2, minimum = 0x80, c = lead & 0x1f;
+  } else if ((lead & 0xf0) == 0xe0) {
+    length = 3, minimum = 0x800, c = lead & 0x0f;
+  } else if ((lead & 0xf8) == 0xf0) {
+    length = 4, minimum = 0x10000, c = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (text.size() < length)
+    return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xc0) != 0x80)
+      return 0;
+    c = (c << 6) | (byte(i) & 0x3f);
+  }
+  bool surrogate = c >= 0xd800 && c <= 0xdfff;
+  return c < minimum || c > 0x10ffff || surrogate ? 0 : length;
+}
+
+bool is_xml_character(char32_t c) {
+  return c == 0x9 || c == 0xa || c == 0xd || (c >= 0x20 && c <= 0xd7ff) ||
+         (c >= 0xe000 && c <= 0xfffd) || (c >= 0x10000 && c <= 0x10ffff);
+}
+
+bool is_xml_characters(std::string_view text) {
+  while (!text.empty()) {
+    char32_t c = 0;
+    std::size_t length = utf8_sequence(text, c);
+    if (length == 0 || !is_xml_character(c))
+      return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
+namespace {
+
+constexpr std::string_view entities[][2] = {{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}};
+
+/// The length of the entity at the start of `text`, or 0; its character goes
+/// to `character`.
+std::size_t entity_at(std::string_view text, std::string_view& character) {
+  for (const auto& entity : entities)
+    if (text.starts_with(entity[0])) {
+      character = entity[1];
+      return entity[0].size();
+    }
+  return 0;
+}
+
+}  // namespace
+
+bool is_escaped_text(std::string_view text) {
+  while (!text.empty()) {
+    std::string_view character;
+    std::size_t length = text[0] == '&' ? entity_at(text, character) : 0;
+    if (text[0] == '<' || text[0] == '>' || (text[0] == '&' && length == 0))
+      return false;
+    if (length == 0) {
+      char32_t c = 0;
+      length = utf8_sequence(text, c);
+      if (length == 0 || !is_xml_character(c))
+        return false;
+    }
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
+std::string unescape(std::string_view text) {
+  std::string plain;
+  while (!text.empty()) {
+    std::string_view character;
+    std::size_t length = entity_at(text, character);
+    if (length == 0) {
+      character = text.substr(0, 1);
+      length = 1;
+    }
+    plain += character;
+    text.remove_prefix(length);
+  }
+  return plain;
+}
+
+namespace {
+
+/// The character that the byte `b`, which starts no well-formed UTF-8,
+/// stands for; 0 for the bytes 0x80 to 0x9f that Windows-1252 maps beyond
+/// U+00FF.
+char32_t single_byte_character(unsigned char b) {
+  constexpr unsigned char undefined[] = {0x81, 0x8d, 0x8f, 0x90, 0x9d};
+  for (unsigned char u : undefined)
+    if (b == u)
+      return 0xfffd;
+  return b >= 0xa0 ? b : 0;
+}
+
+}  // namespace
+
+bool reads_as(std::string_view raw, std::string_view text) {
+  while (!raw.empty()) {
+    char32_t expected = 0;
+    std::size_t length = utf8_sequence(raw, expected);
+    if (length == 0) {
+      expected = single_byte_character(static_cast<unsigned char>(raw[0]));
+      length = 1;
+    } else if (!is_xml_character(expected)) {
+      expected = 0xfffd;
+    }
+    char32_t got = 0;
+    std::size_t got_length = utf8_sequence(text, got);
+    if (got_length == 0 || !is_xml_character(got))
+      return false;
+    bool fits = expected == 0 ? got > 0xff && got != 0xfffd : got == expected;
+    if (!fits)
+      return false;
+    raw.remove_prefix(length);
+    text.remove_prefix(got_length);
+  }
+  return text.empty();
+}
+
+std::string normalize_line_ends(std::string_view text) {
+  std::string normal;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      normal += text[i];
+      continue;
+    }
+    normal += '\n';
+    if (i + 1 < text.size() && text[i + 1] == '\n')
+      ++i;
+  }
+  return normal;
+}
+
+// ---- Templates --------------------------------------------------------------
+
+bool match(std::string_view text, std::string_view pattern, std::vector<std::string_view>& slots) {
+  slots.clear();
+  std::size_t t = 0;
+  std::size_t i = 0;
+  while (i < pattern.size()) {
+    if (pattern.substr(i, 2) == "%s" || pattern.substr(i, 2) == "%f") {
+      bool last = i + 2 == pattern.size();
+      char stop = pattern[i + 1] == 's' ? '<' : last ? '\0' : pattern[i + 2];
+      std::size_t end = stop == '\0' ? text.size() : text.find(stop, t);
+      if (end == std::string_view::npos)
+        return false;
+      slots.push_back(text.substr(t, end - t));
+      t = end;
+      i += 2;
+      continue;
+    }
+    std::size_t next = pattern.find('%', i + 1);
+    std::string_view literal = pattern.substr(i, next == std::string_view::npos ? next : next - i);
+    if (text.substr(t, literal.size()) != literal)
+      return false;
+    t += literal.size();
+    i += literal.size();
+  }
+  return t == text.size();
+}
+
+// ---- Memory streams ---------------------------------------------------------
+
+memory_stream::memory_stream() : file(open_memstream(&data, &size)) {
+  require(file != nullptr, "open_memstream failed");
+}
+
+memory_stream::~memory_stream() {
+  if (file)
+    std::fclose(file);
+  std::free(data);
+}
+
+std::string contents(memory_stream& stream) {
+  if (stream.file) {
+    std::fclose(stream.file);
+    stream.file = nullptr;
+  }
+  return std::string(stream.data, stream.size);
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+// What the fuzz targets hold every piece of output to. These checks are
+// written apart from the code they test, from the rules of the format.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/output.h"
+
+/// Stops the run with `what` and `detail` on standard error (libFuzzer then
+/// keeps the input) unless `condition` holds.
+void require(bool condition, const char* what, std::string_view detail = {});
+
+/// Whether `text` is a number as a "%f" slot writes it: an optional minus,
+/// one or more digits, a point and exactly six decimals.
+bool is_fixed_six(std::string_view text);
+
+/// Whether `text` is three such numbers joined by commas, as a coordinate
+/// line writes them.
+bool is_coordinate_triple(std::string_view text);
+
+/// What printf("%f") writes for `value` widened to binary64.
+std::string printf_real(float value);
+
+/// The binary32 value nearest to the exact product of `feet` and the
+/// binary64 value of 0.3048, computed in integers.
+float exact_metres(std::int32_t feet);
+
+/// Length of the well-formed UTF-8 sequence (shortest form, no surrogates, at
+/// most U+10FFFF) at the start of `text`, storing its character in `c`; 0
+/// when `text` does not start with one.
+std::size_t utf8_sequence(std::string_view text, char32_t& c);
+
+/// Whether `c` is a character that XML 1.0 documents may hold.
+bool is_xml_character(char32_t c);
+
+/// Whether `text` is well-formed UTF-8 made only of characters XML allows.
+bool is_xml_characters(std::string_view text);
+
+/// Whether `text` is escaped XML character data: `is_xml_characters`, no raw
+/// < or >, and & only as the start of &amp; &lt; or &gt;.
+bool is_escaped_text(std::string_view text);
+
+/// `text` with &amp; &lt; &gt; turned back into the characters they escape.
+std::string unescape(std::string_view text);
+
+/// Whether the UTF-8 `text` reads `raw` the way text slots must: each
+/// well-formed UTF-8 sequence as its character, each other byte as one
+/// Windows-1252 character (0xa0 to 0xff as themselves, 0x80 to 0x9f as a
+/// character beyond U+00FF, its five undefined bytes as U+FFFD), and every
+/// character XML forbids as U+FFFD.
+bool reads_as(std::string_view raw, std::string_view text);
+
+/// `text` with its line ends as an XML parser hands them on: CR LF and a lone
+/// CR both become LF.
+std::string normalize_line_ends(std::string_view text);
+
+/// Matches `text` against `pattern`, whose "%s" stands for text up to the
+/// next '<' and "%f" for a number up to the next byte of the pattern; the
+/// text of each slot goes to `slots` in order. False when `text` does not
+/// have the pattern's shape.
+bool match(std::string_view text, std::string_view pattern, std::vector<std::string_view>& slots);
+
+/// An in-memory output stream that collects everything written to it.
+struct memory_stream {
+  memory_stream();
+  ~memory_stream();
+  memory_stream(const memory_stream&) = delete;
+  memory_stream& operator=(const memory_stream&) = delete;
+
+  std::FILE* file;
+  char* data = nullptr;
+  std::size_t size = 0;
+};
+
+/// Closes the stream and returns all that was written to it.
+std::string contents(memory_stream& stream);
+
+/// Runs `write` on an `output` over a fresh memory stream, flushes it and
+/// returns the text written.
+template <class F>
+std::string capture(F write) {
+  memory_stream stream;
+  {
+    output out{stream.file};
+    write(out);
+    require(flush(out), "writing to memory failed");
+  }
+  return contents(stream);
+}
