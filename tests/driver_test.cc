@@ -97,22 +97,17 @@ TEST(convert, ReadFailureWithinTheHeader) {
 }
 
 TEST(convert, WriteFailure) {
-  std::FILE* in = input_from(track_file);
-  std::FILE* out = failing_output();
-  EXPECT_EQ(convert(track_converter, in, out, "t.plt"), convert_status::write_error);
-  std::fclose(in);
-  std::fclose(out);
-}
-
-TEST(convert, WriteFailureInTheMiddleOfALargeDocument) {
-  std::string big = "1\n2\n3\n4\n5\n6\n";
+  // A small document fails when it is flushed, a large one while it is written.
+  std::string large = "1\n2\n3\n4\n5\n6\n";
   for (int i = 0; i < 100000; ++i)
-    big += "1.5,2.5,0,100\n";
-  std::FILE* in = input_from(big);
-  std::FILE* out = failing_output();
-  EXPECT_EQ(convert(track_converter, in, out, "t.plt"), convert_status::write_error);
-  std::fclose(in);
-  std::fclose(out);
+    large += "1.5,2.5,0,100\n";
+  for (const std::string& input : {std::string(track_file), large}) {
+    std::FILE* in = input_from(input);
+    std::FILE* out = failing_output();
+    EXPECT_EQ(convert(track_converter, in, out, "t.plt"), convert_status::write_error);
+    std::fclose(in);
+    std::fclose(out);
+  }
 }
 
 struct finished {
