@@ -33,6 +33,27 @@ bool convert_records(const converter& c, line_reader& reader, output& out) {
   return out.failed || status == read_status::end;
 }
 
+/// Whether `path` ends in ".wpt" or ".plt", in any letter case: the name of
+/// a waypoint or track file. With two such files given, as a wildcard that
+/// matches exactly two of them does, the second would otherwise be replaced
+/// by the first one's document.
+bool names_position_file(std::string_view path) {
+#ifdef _WIN32
+  // Windows drops dots and blanks at the end of a name: "b.wpt." is b.wpt.
+  while (!path.empty() && (path.back() == '.' || path.back() == ' '))
+    path.remove_suffix(1);
+#endif
+  if (path.size() < 4)
+    return false;
+  std::string_view extension = path.substr(path.size() - 4);
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  char text[4];
+  for (std::size_t i = 0; i < 4; ++i)
+    text[i] = lower(extension[i]);
+  std::string_view folded(text, 4);
+  return folded == ".wpt" || folded == ".plt";
+}
+
 int fail(const char* program, const char* what, const char* path) {
   std::fprintf(stderr, "%s: %s %s\n", program, what, path);
   return 1;
@@ -87,8 +108,10 @@ int run(const converter& c, int argc, char** argv) {
   const char* output_name = "standard output";
   if (argc == 3) {
     output_name = argv[2];
-    // Opening the input's own file for writing would truncate it unread.
-    if (same_file(in, output_name) || !(out = std::fopen(output_name, "w")))
+    // Opening the input's own file for writing would truncate it unread, and
+    // a document is never written over a waypoint or track file.
+    if (names_position_file(output_name) || same_file(in, output_name) ||
+        !(out = std::fopen(output_name, "w")))
       return fail(program, "Error creating", output_name);
   }
 

@@ -294,6 +294,25 @@ TEST_P(cli_test, OutputNamingTheInputLeavesItUntouched) {
   }
 }
 
+TEST_P(cli_test, WaypointAndTrackFilesAreNeverOverwritten) {
+  std::string in = make_input();
+  write_file(dir / "b.wpt", "keep me\n");
+  write_file(dir / "x.PLT", "keep me too\n");
+  // Existing files stay as they were; a missing one is not created.
+  for (std::string target : {"b.wpt", "x.PLT", "New.Wpt", "new.plt"}) {
+    bool existed = fs::exists(dir / target);
+    std::string before = existed ? read_file(dir / target) : "";
+    outcome r = run({in, target});
+    EXPECT_EQ(r.status, 1) << target;
+    EXPECT_EQ(r.err, message("Error creating " + target));
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(fs::exists(dir / target), existed) << target;
+    if (existed) {
+      EXPECT_EQ(read_file(dir / target), before) << target;
+    }
+  }
+}
+
 TEST_P(cli_test, AnotherExistingOutputIsReplaced) {
   std::string in = make_input();
   write_file(dir / "other.kml", std::string(5000, 'x'));
