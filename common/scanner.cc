@@ -8,10 +8,6 @@
 
 namespace {
 
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');  // tab, line feed, vertical tab, form feed, return
-}
-
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }

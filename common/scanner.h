@@ -3,6 +3,12 @@
 #include <cstdint>
 #include <string_view>
 
+/// Whether `c` is white space as every piece skips it: blank, tab, line
+/// feed, vertical tab, form feed, carriage return.
+inline bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 /// Takes fields out of one line, left to right, the way a record pattern of
 /// "%d", "%f", "%s" and commas describes them. Each piece returns false when
 /// it does not match, so a pattern is a chain of `&&`: the scan stops at the

@@ -1,5 +1,6 @@
 #include "pathtrove/track.h"
 
+#include "common/fields.h"
 #include "common/kml_text.h"
 #include "common/scanner.h"
 
@@ -22,9 +23,17 @@ void track_open(output& out, std::string_view input_path) {
 void scan_track_point(std::string_view line, track_point& p) {
   // "%f,%f,%d,%d": latitude, longitude, a field that is read but not used,
   // and the altitude in feet; what follows is not read.
+  track_point scanned = p;
   scanner s(line);
-  s.real(p.latitude) && s.comma() && s.real(p.longitude) && s.comma() && s.integer(p.field3) &&
-      s.comma() && s.integer(p.altitude_feet);
+  if (s.real(scanned.latitude) && s.comma() && s.real(scanned.longitude) && s.comma() &&
+      s.integer(scanned.field3) && s.comma() && s.integer(scanned.altitude_feet)) {
+    p = scanned;
+    return;
+  }
+  // A line the pattern stops early in (a blank before a comma, say) is read
+  // again from the point as the previous line left it, field by field.
+  constexpr field_layout layout = {.name = 0, .latitude = 1, .longitude = 2, .altitude = 4};
+  read_fields(line, layout, p.latitude, p.longitude, p.altitude_feet);
 }
 
 void track_line(output& out, std::string_view line) {

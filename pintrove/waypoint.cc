@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/fields.h"
 #include "common/kml_text.h"
 #include "common/scanner.h"
 
@@ -9,12 +10,10 @@ namespace {
 
 waypoint current;  // carried from line to line for the whole run
 
-/// Keeps a scanned name token: its closing comma dropped, cut to fit.
-void keep_name(waypoint& w, std::string_view token) {
-  if (token.back() == ',')
-    token.remove_suffix(1);
-  w.name_length = prefix_length(token, max_name_length);
-  std::memcpy(w.name, token.data(), w.name_length);
+/// Keeps `name`, cut between two characters to fit.
+void keep_name(waypoint& w, std::string_view name) {
+  w.name_length = prefix_length(name, max_name_length);
+  std::memcpy(w.name, name.data(), w.name_length);
 }
 
 /// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
@@ -28,17 +27,36 @@ bool scan_position(scanner& s, waypoint& w) {
          s.comma() && s.integer(w.fields12_to_14[2]) && s.comma() && s.integer(w.altitude_feet);
 }
 
-}  // namespace
-
-void scan_waypoint(std::string_view line, waypoint& w) {
+/// Scans the line with the record pattern "%d,%s%f,...": true when the scan
+/// reached the altitude, the last field it reads.
+bool scan_pattern(std::string_view line, waypoint& w) {
   // "%d,%s": the name token runs to the next white space, so it carries the
   // comma that ends the name field.
   scanner s(line);
   std::string_view token;
-  if (s.integer(w.number) && s.comma() && s.token(token)) {
-    keep_name(w, token);
-    scan_position(s, w);
+  if (!(s.integer(w.number) && s.comma() && s.token(token)))
+    return false;
+  // The comma goes only when it ends the token: "Hut,12," keeps "Hut,12".
+  if (token.back() == ',')
+    token.remove_suffix(1);
+  keep_name(w, token);
+  return scan_position(s, w);
+}
+
+}  // namespace
+
+void scan_waypoint(std::string_view line, waypoint& w) {
+  waypoint scanned = w;
+  if (scan_pattern(line, scanned)) {
+    w = scanned;
+    return;
   }
+  // Other writers put blanks in names, text in field 11 and no blank after a
+  // comma, where the pattern stops early; such a line is read again from the
+  // waypoint as the previous line left it, field by field.
+  constexpr field_layout layout = {.name = 2, .latitude = 3, .longitude = 4, .altitude = 15};
+  if (auto name = read_fields(line, layout, w.latitude, w.longitude, w.altitude_feet))
+    keep_name(w, *name);
 }
 
 void waypoint_open(output& out, std::string_view input_path) {

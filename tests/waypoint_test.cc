@@ -41,19 +41,45 @@ struct follow_case {
 
 TEST(scan_waypoint, LinesThatStopEarly) {
   const follow_case cases[] = {
+      // Lines the pattern stops in early are read again as plain fields.
       {"field 11 not empty", "2,Hut, 46.5, 10.5,1.0, 0, 1, 3, 0, 65535, ,0,0,0, 2000", "Hut", 46.5f,
+       10.5f, 2000},
+      {"text in field 11", "2,Hut, 46.5, 10.5,1.0, 0, 1, 3, 0, 65535,new roof,0,0,0, 2000", "Hut",
+       46.5f, 10.5f, 2000},
+      {"no white space after the name", "3,Hut,46.5,10.5,1.0", "Hut", 46.5f, 10.5f, 1000},
+      {"a blank further on", "4,Hut,12, 46.5, 10.5,1.0", "Hut", 12.0f, 46.5f, 1000},
+      {"a blank inside the name", "5,Old Mill, 46.5, 10.5", "Old Mill", 46.5f, 10.5f, 1000},
+      {"a number after the blank", "6,Hut 2, 46.5, 10.5", "Hut 2", 46.5f, 10.5f, 1000},
+      {"blanks before the comma", "7,Hut , 46.5, 10.5", "Hut", 46.5f, 10.5f, 1000},
+      {"another writer's layout",
+       "1,Big Tree,47.421630,10.985210,,0,1,3,0,65535,old larch fenced,0,0,0,2359,6,0,17\r",
+       "Big Tree", 47.421630f, 10.985210f, 2359},
+      {"a name and a number",
+       "1,Camp 2,  46.500000,    7.250000,46123.5, 0, 1, 3, 0, 65535,,0,0,0, 30", "Camp 2", 46.5f,
+       7.25f, 30},
+      {"blanks around every field",
+       "   1 ,  Big Tree      ,  46.5 , 10.5\t, 1.0 , 0 , 1 , 3 , 0 , 65535 ,  , 0 , 0 , 0 , 2000 "
+       ", 6",
+       "Big Tree", 46.5f, 10.5f, 2000},
+      {"one bad coordinate keeps both", "2,Hut,46.5,10.5x,,0,1,3,0,65535,,0,0,0,2000", "Hut", 47.5f,
+       11.25f, 2000},
+      {"a coordinate beyond binary32", "2,Hut,1e39,10.5", "Hut", 47.5f, 11.25f, 1000},
+      {"a hexadecimal coordinate", "2,Hut,46.5,0x10", "Hut", 47.5f, 11.25f, 1000},
+      {"an altitude with a fraction", "2,Hut,46.5,10.5,,0,1,3,0,65535,x,0,0,0,2391.1", "Hut", 46.5f,
+       10.5f, 2391},
+      {"an altitude with text after it", "2,Hut,46.5,10.5,,0,1,3,0,65535,x,0,0,0,2391 ft", "Hut",
+       46.5f, 10.5f, 2391},
+      {"an altitude that is no number", "2,Hut,46.5,10.5,,0,1,3,0,65535,x,0,0,0,high", "Hut", 46.5f,
        10.5f, 1000},
-      {"no white space after the name", "3,Hut,46.5,10.5,1.0", "Hut,46.5,10.5,1.0", 47.5f, 11.25f,
-       1000},
-      {"a blank further on", "4,Hut,12, 46.5, 10.5,1.0", "Hut,12", 46.5f, 10.5f, 1000},
-      {"a blank inside the name", "5,Old Mill, 46.5, 10.5", "Old", 47.5f, 11.25f, 1000},
-      {"a number after the blank", "6,Hut 2, 46.5, 10.5", "Hut", 2.0f, 46.5f, 1000},
-      {"blanks before the comma", "7,Hut , 46.5, 10.5", "Hut", 47.5f, 11.25f, 1000},
       {"a blank line", "", "Summit", 47.5f, 11.25f, 1000},
-      {"no name", "8", "Summit", 47.5f, 11.25f, 1000},
+      {"no comma", "8", "Summit", 47.5f, 11.25f, 1000},
       {"an empty name", "9,, 46.5, 10.5", "", 46.5f, 10.5f, 1000},
+      {"an empty field 2, no blanks", "9,,46.5,10.5", "", 46.5f, 10.5f, 1000},
+      // Lines the pattern reads through the altitude keep its reading.
       {"a real as the altitude", "2,Hut, 46.5, 10.5,1.0, 0, 1, 3, 0, 65535,,0,0,0, 20.9", "Hut",
        46.5f, 10.5f, 20},
+      {"a comma inside the name token", "2,Hut,12, 46.5, 10.5,1.0, 0, 1, 3, 0, 65535,,0,0,0, 20",
+       "Hut,12", 46.5f, 10.5f, 20},
   };
   for (const follow_case& c : cases) {
     waypoint w = after({full, c.line});
@@ -62,6 +88,14 @@ TEST(scan_waypoint, LinesThatStopEarly) {
     EXPECT_EQ(w.longitude, c.longitude) << c.what;
     EXPECT_EQ(w.altitude_feet, c.altitude_feet) << c.what;
   }
+}
+
+TEST(scan_waypoint, SecondReadingStartsFromThePreviousLine) {
+  // The pattern stores "Old" and latitude 2 before it stops; both are dropped.
+  waypoint w = after({full, "5,Old 2, x"});
+  EXPECT_EQ(name_of(w), "Old 2");
+  EXPECT_EQ(w.latitude, 47.5f);
+  EXPECT_EQ(w.number, 1);
 }
 
 TEST(scan_waypoint, NameIsNotShortenedAgainByLaterLines) {
@@ -87,6 +121,8 @@ TEST(scan_waypoint, LongNameIsCutAndTheLineReadOn) {
 TEST(scan_waypoint, LongNameIsCutBetweenCharacters) {
   std::string name = std::string(54, 'n') + "\xc3\xa9";  // 56 bytes, the last character two
   EXPECT_EQ(name_of(after({"1," + name + ", 46.5"})), std::string(54, 'n'));
+  // The same in a second reading: "a " and 52 letters, then the two bytes.
+  EXPECT_EQ(name_of(after({"1,a " + name.substr(2) + ",46.5"})), "a " + std::string(52, 'n'));
 }
 
 TEST(waypoint_line, WritesOneMarkerPerLine) {
