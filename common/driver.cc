@@ -1,12 +1,17 @@
 #include "common/driver.h"
 
+#include <string>
+#include <vector>
+
 #include "common/kml_text.h"
 #include "common/line_reader.h"
 #include "common/same_file.h"
+#include "common/system.h"
 
 #ifdef _WIN32
 // The Windows command shell hands wildcards to the program unexpanded; this
-// asks the C runtime's start-up code to expand them, as a POSIX shell would.
+// asks the C runtime's start-up code to expand them, as a POSIX shell would;
+// the wide start-up code behind `wmain` expands them to wide names as well.
 // Every program links this file for `run`, so the setting comes along.
 extern "C" {
 int _dowildcard = -1;
@@ -55,8 +60,19 @@ bool names_position_file(std::string_view path) {
 }
 
 int fail(const char* program, const char* what, const char* path) {
-  std::fprintf(stderr, "%s: %s %s\n", program, what, path);
+  put_message(std::string(program) + ": " + what + " " + path + "\n");
   return 1;
+}
+
+/// The usage line with the program path in its "%s" slot.
+std::string usage_line(std::string_view usage, std::string_view program) {
+  std::size_t slot = usage.find("%s");
+  if (slot == std::string_view::npos)
+    return std::string(usage);
+  std::string line(usage.substr(0, slot));
+  line += program;
+  line += usage.substr(slot + 2);
+  return line;
 }
 
 }  // namespace
@@ -94,11 +110,11 @@ int convert_files(const converter& c, const char* program, std::FILE* in, const 
 int run(const converter& c, int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : "";
   if (argc < 2) {
-    std::fprintf(stderr, c.usage, program);
+    put_message(usage_line(c.usage, program));
     return 1;
   }
   const char* input_path = argv[1];
-  std::FILE* in = std::fopen(input_path, "r");
+  std::FILE* in = open_input(input_path);
   if (!in)
     return fail(program, "Error opening", input_path);
 
@@ -111,9 +127,24 @@ int run(const converter& c, int argc, char** argv) {
     // Opening the input's own file for writing would truncate it unread, and
     // a document is never written over a waypoint or track file.
     if (names_position_file(output_name) || same_file(in, output_name) ||
-        !(out = std::fopen(output_name, "w")))
+        !(out = open_output(output_name)))
       return fail(program, "Error creating", output_name);
   }
 
   return convert_files(c, program, in, input_path, out, output_name);
 }
+
+#ifdef _WIN32
+int run(const converter& c, int argc, wchar_t** argv) {
+  // Converted once, here: from now on every path is opened, compared and
+  // written into the document in UTF-8, whatever the system's code page.
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments.push_back(to_utf8(argv[i]));
+  std::vector<char*> words;
+  for (std::string& argument : arguments)
+    words.push_back(argument.data());
+  words.push_back(nullptr);
+  return run(c, argc, words.data());
+}
+#endif

@@ -35,3 +35,9 @@ int convert_files(const converter& c, const char* program, std::FILE* in, const 
 /// The whole program around `convert`: arguments, opening the files, the
 /// messages on standard error and the exit status.
 int run(const converter& c, int argc, char** argv);
+
+#ifdef _WIN32
+/// `run` for the UTF-16 arguments of a wide `wmain`: they are turned into
+/// UTF-8 once, so paths keep every character whatever the code page.
+int run(const converter& c, int argc, wchar_t** argv);
+#endif

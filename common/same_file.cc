@@ -8,6 +8,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include "common/system.h"
+
 namespace {
 
 /// Reads what identifies the file behind `handle`: false unless it is a
@@ -35,11 +37,11 @@ bool same_file(std::FILE* in, const char* path) {
   if (!regular_file_identity(input_handle, input))
     return false;
   // No access is asked for and all sharing is allowed, so this succeeds even
-  // while the input is open; the narrow name goes through the same code page
-  // as fopen, and backup semantics lets a directory open (and be refused).
+  // while the input is open; the name goes in UTF-16, as to the opening of
+  // the output, and backup semantics lets a directory open (and be refused).
   HANDLE target_handle =
-      CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      CreateFileW(to_utf16(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (target_handle == INVALID_HANDLE_VALUE)
     return false;
   bool same = regular_file_identity(target_handle, target) && same_identity(input, target);

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-/// Whether `path` names the very regular file that `in` has open (the same
+/// Whether `path` (UTF-8) names the very regular file that `in` has open (the same
 /// path or another spelling of it, a hard link or a symbolic link to it).
 /// False when `path` does not exist or is not a regular file, such as a device.
 bool same_file(std::FILE* in, const char* path);

@@ -42,6 +42,7 @@ struct program {
   const char* usage;    // after "Usage: " and the program's name
   const char* example;  // bundled example, relative to the source tree
   const char* golden;   // its document
+  const char* word;     // in the example's first record: a name, or a field not read
   std::string (*empty_document)(const std::string& path);
 };
 
@@ -73,6 +74,7 @@ const program pintrove = {"pintrove",
                           " file.wpt [file.kml]\n",
                           "examples/alps.wpt",
                           "tests/golden/alps.kml",
+                          "Trailhead",
                           empty_waypoint_document};
 const program pathtrove = {"pathtrove",
                            PATHTROVE_BINARY,
@@ -81,6 +83,7 @@ const program pathtrove = {"pathtrove",
                            " file.plt [file.kml]\n",
                            "examples/ridge.plt",
                            "tests/golden/ridge.kml",
+                           "12-Apr-26",
                            empty_track_document};
 
 struct outcome {
@@ -125,6 +128,15 @@ std::string read_file(const fs::path& path) {
 
 void write_file(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+/// `text` with the first `word` in it replaced by `replacement`, if any.
+std::string replace_first(std::string text, const std::string& word,
+                          const std::string& replacement) {
+  std::size_t at = text.find(word);
+  if (at != std::string::npos)
+    text.replace(at, word.size(), replacement);
+  return text;
 }
 
 std::string header(int lines) {
@@ -216,10 +228,13 @@ TEST_P(cli_test, NoArgumentPrintsUsage) {
 }
 
 TEST_P(cli_test, MissingInputCreatesNoOutput) {
-  outcome r = run({"missing.x", "out.kml"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, message("Error opening missing.x"));
-  EXPECT_FALSE(fs::exists(dir / "out.kml"));
+  // The message shows the path in UTF-8 whatever characters it holds.
+  for (std::string missing : {"missing.x", "fehlt ü 東京.x"}) {
+    outcome r = run({missing, "out.kml"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, message("Error opening " + missing));
+    EXPECT_FALSE(fs::exists(dir / "out.kml"));
+  }
 }
 
 TEST_P(cli_test, ExactlyTheHeaderGivesAnEmptyDocument) {
@@ -385,6 +400,15 @@ TEST_P(cli_test, WildcardsAreExpandedOnlyOnWindows) {
   outcome none = run({"none" + pattern});
   EXPECT_EQ(none.status, 1);
   EXPECT_EQ(none.err, message("Error opening none" + pattern));
+  // Names beyond the system's code page are expanded with every character.
+  std::string in = make_input("", "Zürich 東京" + extension);
+  outcome unicode = run({"Z" + pattern});
+  if (windows) {
+    EXPECT_EQ(unicode.status, 0);
+    EXPECT_EQ(unicode.out, empty_document(in));
+  } else {
+    EXPECT_EQ(unicode.err, message("Error opening Z" + pattern));
+  }
 }
 
 TEST_P(cli_test, LongHeaderLineCountsOnce) {
@@ -403,26 +427,46 @@ TEST_P(cli_test, ExampleMatchesItsGoldenDocument) {
   ASSERT_FALSE(example.empty());
   ASSERT_FALSE(golden.empty());
   fs::create_directories((dir / p.example).parent_path());
+  // A Ctrl-Z byte (0x1A) in a record is an ordinary byte, not the end of the
+  // input: every record is converted, and a name shows the byte as U+FFFD.
+  std::string word = p.word;
+  std::string control_z = replace_first(example, word, word[0] + ("\x1A" + word.substr(1)));
+  std::string golden_control_z =
+      replace_first(golden, word, word[0] + ("\xEF\xBF\xBD" + word.substr(1)));
+  struct variant {
+    const char* what;
+    std::string input, document;
+  };
   // Line ends written as CRLF read as plain line feeds.
-  for (const std::string& input : {example, crlf(example)}) {
-    SCOPED_TRACE(input == example ? "LF input" : "CRLF input");
-    write_file(dir / p.example, input);
+  for (const variant& v :
+       {variant{"LF input", example, golden}, variant{"CRLF input", crlf(example), golden},
+        variant{"CRLF input with Ctrl-Z", crlf(control_z), golden_control_z}}) {
+    SCOPED_TRACE(v.what);
+    write_file(dir / p.example, v.input);
     outcome printed = run({p.example});
     EXPECT_EQ(printed.status, 0);
-    EXPECT_EQ(printed.out, golden);
+    EXPECT_EQ(printed.out, v.document);
     outcome written = run({p.example, "out.kml"});
     EXPECT_EQ(written.status, 0);
     EXPECT_EQ(written.out, "");
-    EXPECT_EQ(read_file(dir / "out.kml"), golden);
+    EXPECT_EQ(read_file(dir / "out.kml"), v.document);
   }
 }
 
 TEST_P(cli_test, PathIsTheNameWithDirectoriesAndEscapes) {
+  std::string extension = fs::path(GetParam().input).extension().string();
   fs::create_directory(dir / "Tom&Jerry");
-  std::string in = make_input("", std::string("Tom&Jerry/") + GetParam().input);
-  outcome r = run({in});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, empty_document(std::string("Tom&amp;Jerry/") + GetParam().input));
+  // Names beyond the system's code page open, for input and for output, and
+  // the document shows them in UTF-8.
+  std::string output = "Ausgabe ü.kml";
+  for (auto [path, name] : {std::pair{"Tom&Jerry/in" + extension, "Tom&amp;Jerry/in" + extension},
+                            std::pair{"Zürich 東京" + extension, "Zürich 東京" + extension}}) {
+    std::string in = make_input("", path);
+    outcome r = run({in, output});
+    EXPECT_EQ(r.status, 0) << in;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(read_file(dir / output), empty_document(name));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, cli_test, testing::Values(pintrove, pathtrove),
