@@ -39,10 +39,12 @@ struct program {
   const char* binary;
   const char* input;  // an input file name of the program's own kind
   int header_lines;
-  const char* usage;    // after "Usage: " and the program's name
-  const char* example;  // bundled example, relative to the source tree
-  const char* golden;   // its document
-  const char* word;     // in the example's first record: a name, or a field not read
+  const char* usage;          // after "Usage: " and the program's name
+  const char* example;        // bundled example, relative to the source tree
+  const char* golden;         // its document
+  const char* word;           // in the example's first record: a name, or a field not read
+  const char* other_example;  // one in other writers' layout, CRLF, or null
+  const char* other_golden;
   std::string (*empty_document)(const std::string& path);
 };
 
@@ -75,16 +77,13 @@ const program pintrove = {"pintrove",
                           "examples/alps.wpt",
                           "tests/golden/alps.kml",
                           "Trailhead",
+                          "examples/huts.wpt",
+                          "tests/golden/huts.kml",
                           empty_waypoint_document};
-const program pathtrove = {"pathtrove",
-                           PATHTROVE_BINARY,
-                           "in.plt",
-                           6,
-                           " file.plt [file.kml]\n",
-                           "examples/ridge.plt",
-                           "tests/golden/ridge.kml",
-                           "12-Apr-26",
-                           empty_track_document};
+const program pathtrove = {
+    "pathtrove",          PATHTROVE_BINARY,         "in.plt",    6,       " file.plt [file.kml]\n",
+    "examples/ridge.plt", "tests/golden/ridge.kml", "12-Apr-26", nullptr, nullptr,
+    empty_track_document};
 
 struct outcome {
   int status;  // the exit status, or 128 plus the signal that ended the run
@@ -451,6 +450,17 @@ TEST_P(cli_test, ExampleMatchesItsGoldenDocument) {
     EXPECT_EQ(written.out, "");
     EXPECT_EQ(read_file(dir / "out.kml"), v.document);
   }
+}
+
+TEST_P(cli_test, OtherWritersExampleMatchesItsGoldenDocument) {
+  const program& p = GetParam();
+  if (!p.other_example)
+    GTEST_SKIP() << "no example in another layout";
+  fs::create_directories((dir / p.other_example).parent_path());
+  fs::copy_file(fs::path(SOURCE_DIR) / p.other_example, dir / p.other_example);
+  outcome r = run({p.other_example});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, text_stream(read_file(fs::path(SOURCE_DIR) / p.other_golden)));
 }
 
 TEST_P(cli_test, PathIsTheNameWithDirectoriesAndEscapes) {
