@@ -1,7 +1,7 @@
 # Tests that read the programs' work with other tools: the documents with
 # GDAL and xmllint, the manual pages with mandoc and man, the installed tree
-# with man. The scripts exit with 77 when a tool they need is missing, which
-# CTest reports as skipped.
+# with man, the Debian package with lintian. The scripts exit with 77 when a
+# tool they need is missing, which CTest reports as skipped.
 
 set(readers_dir ${CMAKE_CURRENT_LIST_DIR}/readers)
 set(readers_work ${CMAKE_CURRENT_BINARY_DIR}/readers)
@@ -35,3 +35,5 @@ add_reader_test(readers.pathtrove.generated check_readers.py
 
 add_reader_test(readers.install check_install.py
   ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR} ${readers_work}/install)
+add_reader_test(readers.package check_package.py
+  ${CMAKE_CPACK_COMMAND} ${PROJECT_BINARY_DIR} ${readers_work}/package)

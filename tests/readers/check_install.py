@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Installs the build into a fresh prefix and checks what lands there: both
-programs, which run, and both manual pages, which man finds by name.
+programs, which run, and both manual pages, compressed, which man finds by
+name.
 
     check_install.py CMAKE BUILD_DIR PREFIX
 """
@@ -21,7 +22,7 @@ def main():
     failed = []
     for program, input_name in PROGRAMS.items():
         binary = os.path.join(prefix, "bin", program)
-        page = os.path.join(prefix, "share", "man", "man1", program + ".1")
+        page = os.path.join(prefix, "share", "man", "man1", program + ".1.gz")
         if not os.access(binary, os.X_OK):
             failed.append("no program " + binary)
         else:
