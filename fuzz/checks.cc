@@ -1,7 +1,9 @@
 #include "fuzz/checks.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 void require(bool condition, const char* what, std::string_view detail) {
@@ -259,6 +261,142 @@ bool match(std::string_view text, std::string_view pattern, std::vector<std::str
     i += literal.size();
   }
   return t == text.size();
+}
+
+// ---- An independent reading of record lines ---------------------------------
+
+bool is_white_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool c_integer(const char* p, const char*& end, std::int32_t& value) {
+  char* stop = nullptr;
+  long long read = std::strtoll(p, &stop, 10);
+  if (stop == p)
+    return false;
+  end = stop;
+  value = static_cast<std::int32_t>(std::clamp<long long>(read, INT32_MIN, INT32_MAX));
+  return true;
+}
+
+bool c_real(const char* p, const char*& end, float& value) {
+  const char* digits = p;  // after white space and sign
+  while (is_white_space(*digits))
+    ++digits;
+  if (*digits == '+' || *digits == '-')
+    ++digits;
+  bool named = *digits == 'i' || *digits == 'I' || *digits == 'n' || *digits == 'N';
+  char* stop = nullptr;
+  float read = std::strtof(p, &stop);
+  if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    stop = const_cast<char*>(digits + 1);  // only its leading "0" is a decimal number
+    read = std::copysign(0.0f, read);
+  }
+  if (stop == p || named || std::isinf(read))
+    return false;
+  end = stop;
+  value = read;
+  return true;
+}
+
+namespace {
+
+/// `name` cut to at most 55 bytes between two characters; a byte that starts
+/// no UTF-8 sequence is one character.
+std::string cut_name(std::string_view name) {
+  std::size_t kept = 0;
+  while (kept < name.size()) {
+    char32_t c = 0;
+    std::size_t length = std::max<std::size_t>(utf8_sequence(name.substr(kept), c), 1);
+    if (kept + length > 55)
+      break;
+    kept += length;
+  }
+  return std::string(name.substr(0, kept));
+}
+
+/// Whether the NUL-terminated `field` is one real and nothing else.
+bool whole_real(const std::string& field, float& value) {
+  const char* end = nullptr;
+  return c_real(field.c_str(), end, value) && end == field.c_str() + field.size();
+}
+
+}  // namespace
+
+bool read_by_pattern(std::string_view pattern, std::string_view line, record_values& r) {
+  std::string copy(line);  // NUL-terminated, for the C library
+  const char* p = copy.c_str();
+  const char* end = p + copy.size();
+  record_values got = r;
+  int reals = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == ',') {
+      if (p == end || *p != ',')
+        return false;
+      ++p;
+    } else if (pattern[++i] == 's') {
+      while (p < end && is_white_space(*p))
+        ++p;
+      const char* token = p;
+      while (p < end && !is_white_space(*p))
+        ++p;
+      if (p == token)
+        return false;
+      std::string_view name(token, static_cast<std::size_t>(p - token));
+      got.name = cut_name(name.ends_with(',') ? name.substr(0, name.size() - 1) : name);
+    } else if (pattern[i] == 'f') {
+      float value = 0;
+      if (!c_real(p, p, value))
+        return false;
+      if (++reals <= 2)
+        (reals == 1 ? got.latitude : got.longitude) = value;
+    } else if (!c_integer(p, p, got.altitude_feet)) {  // the last integer is the altitude
+      return false;
+    }
+  }
+  r = got;
+  return true;
+}
+
+void read_by_fields(std::string_view line, const record_kind& kind, record_values& r) {
+  std::vector<std::string> fields(1);
+  for (char c : line) {
+    if (c == ',')
+      fields.emplace_back();
+    else
+      fields.back() += c;
+  }
+  for (std::string& field : fields) {
+    while (!field.empty() && is_white_space(field.back()))
+      field.pop_back();
+    std::size_t start = 0;
+    while (start < field.size() && is_white_space(field[start]))
+      ++start;
+    field.erase(0, start);
+  }
+  auto field = [&](std::size_t number) {
+    return number >= 1 && number <= fields.size() ? &fields[number - 1] : nullptr;
+  };
+
+  if (auto* name = field(kind.name))
+    r.name = cut_name(*name);
+  auto* latitude = field(kind.latitude);
+  auto* longitude = field(kind.longitude);
+  float new_latitude = 0, new_longitude = 0;
+  if (latitude && longitude && whole_real(*latitude, new_latitude) &&
+      whole_real(*longitude, new_longitude)) {
+    r.latitude = new_latitude;
+    r.longitude = new_longitude;
+  }
+  if (auto* altitude = field(kind.altitude)) {
+    const char* end = nullptr;
+    c_integer(altitude->c_str(), end, r.altitude_feet);  // no integer: the altitude stays
+  }
+}
+
+void read_record(std::string_view line, const record_kind& kind, record_values& r) {
+  if (!read_by_pattern(kind.pattern, line, r))
+    read_by_fields(line, kind, r);
 }
 
 // ---- Memory streams ---------------------------------------------------------

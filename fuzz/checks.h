@@ -65,6 +65,54 @@ std::string normalize_line_ends(std::string_view text);
 /// have the pattern's shape.
 bool match(std::string_view text, std::string_view pattern, std::vector<std::string_view>& slots);
 
+// ---- An independent reading of record lines ---------------------------------
+
+/// Whether `c` is white space as the C library's readers skip it: blank, tab,
+/// line feed, vertical tab, form feed, carriage return.
+bool is_white_space(char c);
+
+/// A "%d" piece as the C library reads it at `p` (NUL-terminated): strtoll,
+/// saturated to 32 bits. False when it reads no number; `end` is where it
+/// stops.
+bool c_integer(const char* p, const char*& end, std::int32_t& value);
+
+/// A "%f" piece as the C library reads it at `p`: strtof, limited to decimal
+/// numbers within the binary32 range ("inf", "nan", a hexadecimal number and
+/// one too large are no number; of "0x1" only the "0" is read).
+bool c_real(const char* p, const char*& end, float& value);
+
+/// The values of a record that its marker or point shows.
+struct record_values {
+  std::string name;
+  float latitude = 0;
+  float longitude = 0;
+  std::int32_t altitude_feet = 0;
+};
+
+/// A converter's record pattern, and where the second reading finds each
+/// value: field numbers counted from 1, 0 for none.
+struct record_kind {
+  std::string_view pattern;
+  std::size_t name, latitude, longitude, altitude;
+};
+
+constexpr record_kind waypoint_kind = {"%d,%s%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d", 2, 3, 4, 15};
+constexpr record_kind track_kind = {"%f,%f,%d,%d", 0, 1, 2, 4};
+
+/// Whether `pattern` reads all of its pieces from `line`. If so, `r` takes
+/// the "%s" token less a comma that ends it (cut as a name), the first two
+/// reals as latitude and longitude and the last integer as the altitude.
+bool read_by_pattern(std::string_view pattern, std::string_view line, record_values& r);
+
+/// Reads `line` into `r` as comma-separated fields, each trimmed: the name
+/// when the line has that field; latitude and longitude when each field is
+/// exactly one real; the altitude when its field starts with an integer.
+void read_by_fields(std::string_view line, const record_kind& kind, record_values& r);
+
+/// What a line leaves in `r`: the pattern's reading when it reaches the
+/// altitude, the field reading otherwise.
+void read_record(std::string_view line, const record_kind& kind, record_values& r);
+
 /// An in-memory output stream that collects everything written to it.
 struct memory_stream {
   memory_stream();

@@ -1,16 +1,15 @@
 // Fuzz target: one record line through the field scanner and through each
 // converter's record handler, in memory. Checks that each piece of the
-// scanner reads what the C library reads from the same text, that a line
-// gives exactly one record, that every number is written as printf("%f")
-// writes the value kept, and that the name is escaped, well-formed XML text
-// cut to its limit between two characters.
+// scanner reads what the C library reads from the same text; that the line
+// leaves the values an independent reading gives (the record pattern's when
+// it reaches the altitude, else the plain comma-separated fields', from the
+// record as the line before left it), both in a fresh record and after a
+// full line; that it gives exactly one record, the same when read again;
+// that every number is written as printf("%f") writes it; and that the name
+// is escaped, well-formed XML text.
 
-#include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <limits>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,8 +25,9 @@ namespace {
 
 // ---- Scanner ----------------------------------------------------------------
 
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
+/// Whether `a` and `b` are the same binary32 value, sign included.
+bool same_bits(float a, float b) {
+  return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
 
 // Each piece is checked on a `text` that views a NUL-terminated copy of the
@@ -39,30 +39,17 @@ void check_integer(std::string_view text) {
   std::int32_t value = untouched;
   bool matched = s.integer(value);
 
-  char* end = nullptr;
-  long long expected = std::strtoll(text.data(), &end, 10);
-  bool expected_match = end != text.data();
+  const char* end = nullptr;
+  std::int32_t expected = 0;
+  bool expected_match = c_integer(text.data(), end, expected);
   require(matched == expected_match, "integer: matches where strtoll does", text);
   if (!matched) {
     require(s.pos == text.data() && value == untouched, "integer: a failed piece changes nothing",
             text);
     return;
   }
-  expected = std::clamp<long long>(expected, std::numeric_limits<std::int32_t>::min(),
-                                   std::numeric_limits<std::int32_t>::max());
   require(s.pos == end, "integer: ends where strtoll does", text);
   require(value == expected, "integer: the value strtoll reads, saturated", text);
-}
-
-/// Where the real that strtof would read starts, after white space and sign,
-/// and whether strtof would take it as a name ("inf", "nan").
-const char* number_start(const char* p, bool& named) {
-  while (is_space(*p))
-    ++p;
-  if (*p == '+' || *p == '-')
-    ++p;
-  named = *p == 'i' || *p == 'I' || *p == 'n' || *p == 'N';
-  return p;
 }
 
 void check_real(std::string_view text) {
@@ -71,16 +58,9 @@ void check_real(std::string_view text) {
   float value = untouched;
   bool matched = s.real(value);
 
-  bool named = false;
-  const char* digits = number_start(text.data(), named);
-  bool hexadecimal = digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
-  char* end = nullptr;
-  float expected = std::strtof(text.data(), &end);
-  if (hexadecimal) {  // only its leading "0" is a decimal number
-    end = const_cast<char*>(digits + 1);
-    expected = std::copysign(0.0f, expected);
-  }
-  bool expected_match = end != text.data() && !named && !std::isinf(expected);
+  const char* end = nullptr;
+  float expected = 0;
+  bool expected_match = c_real(text.data(), end, expected);
   require(matched == expected_match, "real: matches where strtof does, decimal and finite only",
           text);
   if (!matched) {
@@ -89,8 +69,7 @@ void check_real(std::string_view text) {
     return;
   }
   require(s.pos == end, "real: ends where strtof does", text);
-  require(std::bit_cast<std::uint32_t>(value) == std::bit_cast<std::uint32_t>(expected),
-          "real: the binary32 value strtof reads, sign included", text);
+  require(same_bits(value, expected), "real: the binary32 value strtof reads, sign included", text);
 }
 
 void check_token(std::string_view text) {
@@ -99,10 +78,10 @@ void check_token(std::string_view text) {
   bool matched = s.token(value);
 
   std::size_t begin = 0;
-  while (begin < text.size() && is_space(text[begin]))
+  while (begin < text.size() && is_white_space(text[begin]))
     ++begin;
   std::size_t end = begin;
-  while (end < text.size() && !is_space(text[end]))
+  while (end < text.size() && !is_white_space(text[end]))
     ++end;
   require(matched == (end > begin), "token: matches when a non-blank byte follows", text);
   if (!matched) {
@@ -130,7 +109,7 @@ void check_scanner(std::string_view line) {
   std::string_view text(copy);
   int starts = 0;
   for (std::size_t at = 0; at < text.size() && starts < max_starts; ++at) {
-    if (at > 0 && text[at - 1] != ',' && !is_space(text[at - 1]))
+    if (at > 0 && text[at - 1] != ',' && !is_white_space(text[at - 1]))
       continue;
     ++starts;
     std::string_view rest = text.substr(at);
@@ -143,44 +122,21 @@ void check_scanner(std::string_view line) {
 
 // ---- Records ----------------------------------------------------------------
 
-void check_number(std::string_view written, float value, std::string_view record) {
-  require(std::isfinite(value), "a kept value is finite", record);
-  require(is_fixed_six(written), "a number is fixed-point with six decimals", record);
-  require(written == printf_real(value), "a number is written as printf(\"%f\") does", record);
+// A line the pattern reads in full, handed to each converter before the
+// fuzzed line: a second reading must then start from its record, not afresh.
+constexpr std::string_view waypoint_before = "7,Before, 10.5, -20.25, 0, 1,2,3,4,5,, 6,7,8, 1234";
+constexpr std::string_view track_before = "10.5,-20.25,3,1234";
+
+/// Whether a scan stored the position and altitude read independently.
+bool stored(const record_values& expected, float latitude, float longitude, std::int32_t feet) {
+  return same_bits(latitude, expected.latitude) && same_bits(longitude, expected.longitude) &&
+         feet == expected.altitude_feet;
 }
 
-/// The name that "%d,%s" takes from a line into a fresh waypoint: the token
-/// after the integer's comma, less the comma that ends it, cut to at most
-/// `max_name_length` bytes between two characters.
-std::string_view expected_name(std::string_view line) {
-  std::size_t i = 0;
-  while (i < line.size() && is_space(line[i]))
-    ++i;
-  if (i < line.size() && (line[i] == '+' || line[i] == '-'))
-    ++i;
-  std::size_t digits = i;
-  while (i < line.size() && line[i] >= '0' && line[i] <= '9')
-    ++i;
-  if (i == digits || i == line.size() || line[i] != ',')
-    return {};
-  ++i;
-  while (i < line.size() && is_space(line[i]))
-    ++i;
-  std::size_t end = i;
-  while (end < line.size() && !is_space(line[end]))
-    ++end;
-  std::string_view token = line.substr(i, end - i);
-  if (!token.empty() && token.back() == ',')
-    token.remove_suffix(1);
-  std::size_t kept = 0;
-  while (kept < token.size()) {
-    char32_t c = 0;
-    std::size_t length = std::max<std::size_t>(utf8_sequence(token.substr(kept), c), 1);
-    if (kept + length > max_name_length)
-      break;
-    kept += length;
-  }
-  return token.substr(0, kept);
+void check_number(std::string_view written, float expected, std::string_view record) {
+  require(is_fixed_six(written), "a number is fixed-point with six decimals", record);
+  require(written == printf_real(expected),
+          "a number is written as printf(\"%f\") writes the value read", record);
 }
 
 constexpr std::string_view placemark =
@@ -192,15 +148,18 @@ constexpr std::string_view placemark =
     "  <styleUrl>root://styleMaps#default+nicon=0x307+hicon=0x317</styleUrl>\n"
     "  <Point>\n    <coordinates>%f,%f,%f</coordinates>\n  </Point>\n</Placemark>\n";
 
-/// What `open`, then `line` twice, write for `line` after `open`'s text,
-/// split into the two records; the record state starts afresh with `open`.
-template <class Open, class Line>
-std::pair<std::string, std::string> records(Open open, Line line) {
-  static const std::string opening = capture([&](output& out) { open(out, ""); });
+/// What `c` writes for `line`, read twice after `before`: the two records.
+std::pair<std::string, std::string> records(const converter& c, std::string_view before,
+                                            std::string_view line) {
+  auto start = [&](output& out) {
+    c.open(out, "");
+    c.record(out, before);
+  };
+  std::string opening = capture(start);
   std::string text = capture([&](output& out) {
-    open(out, "");
-    line(out);
-    line(out);
+    start(out);
+    c.record(out, line);
+    c.record(out, line);
   });
   require(text.starts_with(opening), "a record follows the opening text", text);
   std::string_view both = std::string_view(text).substr(opening.size());
@@ -208,37 +167,52 @@ std::pair<std::string, std::string> records(Open open, Line line) {
   return {std::string(first), std::string(both.substr(first.size()))};
 }
 
+/// The values `line` leaves in a fresh record and in the record of `before`.
+std::pair<record_values, record_values> expected(const record_kind& kind, std::string_view before,
+                                                 std::string_view line) {
+  record_values fresh, after;
+  read_record(line, kind, fresh);
+  read_record(before, kind, after);
+  read_record(line, kind, after);
+  return {fresh, after};
+}
+
 void check_waypoint(std::string_view line) {
+  auto [fresh, after] = expected(waypoint_kind, waypoint_before, line);
   waypoint scanned;
   scan_waypoint(line, scanned);
-  auto [record, again] = records(waypoint_open, [&](output& out) { waypoint_line(out, line); });
+  require(std::string_view(scanned.name, scanned.name_length) == fresh.name &&
+              stored(fresh, scanned.latitude, scanned.longitude, scanned.altitude_feet),
+          "a fresh waypoint takes the values read independently", line);
+
+  auto [record, again] = records(waypoint_converter, waypoint_before, line);
   require(again == record, "the same line read again gives the same Placemark", line);
   std::vector<std::string_view> slots;
   require(match(record, placemark, slots), "a waypoint line gives one Placemark", record);
-
-  std::string_view name(scanned.name, scanned.name_length);
-  require(name == expected_name(line), "the name is the token, cut between characters", line);
   require(is_escaped_text(slots[0]), "the name is escaped, well-formed XML text", slots[0]);
-  require(reads_as(name, unescape(slots[0])), "the name reads its bytes as UTF-8 or Windows-1252",
-          slots[0]);
-
-  check_number(slots[1], scanned.longitude, record);
-  check_number(slots[2], scanned.latitude, record);
-  check_number(slots[3], scanned.longitude, record);
-  check_number(slots[4], scanned.latitude, record);
-  check_number(slots[5], exact_metres(scanned.altitude_feet), record);
+  require(reads_as(after.name, unescape(slots[0])),
+          "the name is the one read independently, as UTF-8 or Windows-1252", slots[0]);
+  check_number(slots[1], after.longitude, record);
+  check_number(slots[2], after.latitude, record);
+  check_number(slots[3], after.longitude, record);
+  check_number(slots[4], after.latitude, record);
+  check_number(slots[5], exact_metres(after.altitude_feet), record);
 }
 
 void check_track(std::string_view line) {
+  auto [fresh, after] = expected(track_kind, track_before, line);
   track_point scanned;
   scan_track_point(line, scanned);
-  auto [record, again] = records(track_open, [&](output& out) { track_line(out, line); });
+  require(stored(fresh, scanned.latitude, scanned.longitude, scanned.altitude_feet),
+          "a fresh point takes the values read independently", line);
+
+  auto [record, again] = records(track_converter, track_before, line);
   require(again == record, "the same line read again gives the same point", line);
   std::vector<std::string_view> slots;
   require(match(record, "%f,%f,%f\n", slots), "a track line gives one coordinate line", record);
-  check_number(slots[0], scanned.longitude, record);
-  check_number(slots[1], scanned.latitude, record);
-  check_number(slots[2], exact_metres(scanned.altitude_feet), record);
+  check_number(slots[0], after.longitude, record);
+  check_number(slots[1], after.latitude, record);
+  check_number(slots[2], exact_metres(after.altitude_feet), record);
 }
 
 }  // namespace
