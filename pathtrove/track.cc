@@ -22,16 +22,17 @@ void track_open(output& out, std::string_view input_path) {
 
 void scan_track_point(std::string_view line, track_point& p) {
   // "%f,%f,%d,%d": latitude, longitude, a field that is read but not used,
-  // and the altitude in feet; what follows is not read.
-  track_point scanned = p;
+  // and the altitude in feet; what follows is not read. The scan goes
+  // straight into the point, which is put back when the scan stops early:
+  // scanning a copy and copying it back stalls every line on the copy.
+  const track_point before = p;
   scanner s(line);
-  if (s.real(scanned.latitude) && s.comma() && s.real(scanned.longitude) && s.comma() &&
-      s.integer(scanned.field3) && s.comma() && s.integer(scanned.altitude_feet)) {
-    p = scanned;
+  if (s.real(p.latitude) && s.comma() && s.real(p.longitude) && s.comma() && s.integer(p.field3) &&
+      s.comma() && s.integer(p.altitude_feet)) [[likely]]
     return;
-  }
   // A line the pattern stops early in (a blank before a comma, say) is read
   // again from the point as the previous line left it, field by field.
+  p = before;
   constexpr field_layout layout = {.name = 0, .latitude = 1, .longitude = 2, .altitude = 4};
   read_fields(line, layout, p.latitude, p.longitude, p.altitude_feet);
 }

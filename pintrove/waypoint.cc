@@ -46,14 +46,13 @@ bool scan_pattern(std::string_view line, waypoint& w) {
 }  // namespace
 
 void scan_waypoint(std::string_view line, waypoint& w) {
-  waypoint scanned = w;
-  if (scan_pattern(line, scanned)) {
-    w = scanned;
+  const waypoint before = w;
+  if (scan_pattern(line, w)) [[likely]]
     return;
-  }
   // Other writers put blanks in names, text in field 11 and no blank after a
   // comma, where the pattern stops early; such a line is read again from the
   // waypoint as the previous line left it, field by field.
+  w = before;
   constexpr field_layout layout = {.name = 2, .latitude = 3, .longitude = 4, .altitude = 15};
   if (auto name = read_fields(line, layout, w.latitude, w.longitude, w.altitude_feet))
     keep_name(w, *name);
