@@ -4,11 +4,18 @@
 //
 //   bench_generate wpt LINES > file.wpt
 //   bench_generate plt LINES > file.plt
+//
+// The kinds wpt-other and plt-other lay the same kind of lines out as other
+// writers do, so that the pattern stops early on every line and each is read
+// again field by field: waypoints with blanks in names and descriptions, the
+// day field empty, no blank after a comma and CRLF line ends; track points
+// with a blank before every comma.
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -47,20 +54,48 @@ const char* const words[] = {
     "Alm",       "Lodge", "Peak",    "Notch",     "Tower",  "Cave",   "Junction", "Weir"};
 constexpr long long word_count = sizeof words / sizeof words[0];
 
-/// A name without blanks, commas or markup: one to three words joined by
-/// underscores, sometimes with a number, 3 to about 30 bytes.
-void put_name(char*& out, random_source& random) {
-  long long parts = random.between(1, 3);
-  for (long long i = 0; i < parts; ++i) {
+const char* const notes[] = {"old",   "larch", "fenced", "dry",  "in",     "summer",
+                             "steep", "path",  "north",  "side", "closed", "water",
+                             "bench", "view",  "rocky",  "gate"};
+constexpr long long note_count = sizeof notes / sizeof notes[0];
+
+/// Writes `count` words picked from `list`, `separator` between them.
+void put_words(char*& out, random_source& random, const char* const* list, long long list_size,
+               long long count, char separator) {
+  for (long long i = 0; i < count; ++i) {
     if (i > 0)
-      *out++ = '_';
-    const char* word = words[random.between(0, word_count - 1)];
+      *out++ = separator;
+    const char* word = list[random.between(0, list_size - 1)];
     std::size_t length = std::strlen(word);
     std::memcpy(out, word, length);
     out += length;
   }
+}
+
+/// A name without commas or markup: one to three words joined by
+/// `separator`, sometimes with a number, 3 to about 30 bytes.
+void put_name(char*& out, random_source& random, char separator) {
+  put_words(out, random, words, word_count, random.between(1, 3), separator);
   if (random.between(0, 3) == 0)
-    out += std::sprintf(out, "_%lld", random.between(1, 250));
+    out += std::sprintf(out, "%c%lld", separator, random.between(1, 250));
+}
+
+/// An altitude in feet: mostly above sea level, one in twenty below.
+long long pick_feet(random_source& random) {
+  return random.between(0, 19) == 0 ? random.between(-1'400, 0) : random.between(0, 15'000);
+}
+
+/// Writes the first four fields of waypoint `n`: number, name (its words
+/// joined by `separator`), latitude and longitude, `comma` after each but the
+/// last.
+void put_waypoint_start(char*& out, random_source& random, long long n, char separator,
+                        const char* comma) {
+  out += std::sprintf(out, "%lld,", n);
+  put_name(out, random, separator);
+  out += std::sprintf(out, "%s", comma);
+  put_micro(out, random.between(-60'000'000, 75'000'000));  // latitude
+  out += std::sprintf(out, "%s", comma);
+  put_micro(out, random.between(-180'000'000, 180'000'000));  // longitude
 }
 
 void write_waypoints(long long lines) {
@@ -69,18 +104,30 @@ void write_waypoints(long long lines) {
   for (long long n = 1; n <= lines; ++n) {
     char line[256];
     char* p = line;
-    p += std::sprintf(p, "%lld,", n);
-    put_name(p, random);
-    p = std::strcpy(p, ", ") + 2;
-    put_micro(p, random.between(-60'000'000, 75'000'000));  // latitude
-    p = std::strcpy(p, ", ") + 2;
-    put_micro(p, random.between(-180'000'000, 180'000'000));  // longitude
+    put_waypoint_start(p, random, n, '_', ", ");
     // The day number: days since 30 Dec 1899 and the fraction of the day.
     p += std::sprintf(p, ",%lld.%07lld", random.between(44'000, 46'500),
                       random.between(0, 9'999'999));
-    long long feet =
-        random.between(0, 19) == 0 ? random.between(-1'400, 0) : random.between(0, 15'000);
+    long long feet = pick_feet(random);
     p += std::sprintf(p, ", 0, 1, 3, 0, 65535,,0,0,0, %lld, 6, 0, 17\n", feet);
+    std::fwrite(line, 1, static_cast<std::size_t>(p - line), stdout);
+  }
+}
+
+/// Waypoints as other writers lay them out, like
+/// "1,Big Tree,47.421630,10.985210,,0,1,3,0,65535,old larch fenced,0,0,0,2359,6,0,17".
+void write_other_waypoints(long long lines) {
+  std::fputs("Waypoint File Version 1.1\r\nWGS 84\r\nReserved 2\r\nReserved 3\r\n", stdout);
+  random_source random{0x5eed'0003};
+  for (long long n = 1; n <= lines; ++n) {
+    char line[256];
+    char* p = line;
+    put_waypoint_start(p, random, n, ' ', ",");
+    p += std::sprintf(p, ",,0,1,3,0,65535,");
+    // A description in field 11, empty now and then.
+    if (random.between(0, 3) != 0)
+      put_words(p, random, notes, note_count, random.between(1, 4), ' ');
+    p += std::sprintf(p, ",0,0,0,%lld,6,0,17\r\n", pick_feet(random));
     std::fwrite(line, 1, static_cast<std::size_t>(p - line), stdout);
   }
 }
@@ -125,7 +172,20 @@ void step(walk& w, random_source& random) {
   w.seconds += random.between(1, 30);
 }
 
-void write_track(long long lines) {
+/// Writes the line [line, end) with a blank before every comma.
+void put_blank_before_commas(const char* line, const char* end) {
+  char spaced[512];
+  char* p = spaced;
+  for (; line < end; ++line) {
+    if (*line == ',')
+      *p++ = ' ';
+    *p++ = *line;
+  }
+  std::fwrite(spaced, 1, static_cast<std::size_t>(p - spaced), stdout);
+}
+
+/// Track points, with a blank before every comma of a point when `spaced`.
+void write_track(long long lines, bool spaced) {
   std::printf(
       "Track File Version 2.1\nWGS 84\nAltitude is in Feet\nReserved 3\n"
       "0,2,255,Long walk,0,0,2,8421376\n%lld\n",
@@ -145,7 +205,10 @@ void write_track(long long lines) {
     p += std::sprintf(p, "%lld.%07lld,", day, second * 10'000'000 / 86'400);
     put_date(p, day);
     p += std::sprintf(p, ",%02lld:%02lld:%02lld\n", second / 3'600, second / 60 % 60, second % 60);
-    std::fwrite(line, 1, static_cast<std::size_t>(p - line), stdout);
+    if (spaced)
+      put_blank_before_commas(line, p);
+    else
+      std::fwrite(line, 1, static_cast<std::size_t>(p - line), stdout);
     step(w, random);
   }
 }
@@ -153,14 +216,18 @@ void write_track(long long lines) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || (std::strcmp(argv[1], "wpt") != 0 && std::strcmp(argv[1], "plt") != 0)) {
-    std::fprintf(stderr, "Usage: %s wpt|plt LINES\n", argc > 0 ? argv[0] : "bench_generate");
+  std::string_view kind = argc == 3 ? argv[1] : "";
+  if (kind != "wpt" && kind != "plt" && kind != "wpt-other" && kind != "plt-other") {
+    std::fprintf(stderr, "Usage: %s wpt|plt|wpt-other|plt-other LINES\n",
+                 argc > 0 ? argv[0] : "bench_generate");
     return 1;
   }
   long long lines = std::strtoll(argv[2], nullptr, 10);
-  if (argv[1][0] == 'w')
+  if (kind == "wpt")
     write_waypoints(lines);
+  else if (kind == "wpt-other")
+    write_other_waypoints(lines);
   else
-    write_track(lines);
+    write_track(lines, kind == "plt-other");
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
