@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "common/binary32.h"
+
 // ---- Prologue ---------------------------------------------------------------
 
 void put_prologue(output& out) {
@@ -112,11 +114,9 @@ namespace {
 /// only when it lies exactly halfway between two binary32 values.
 float nearest_float(double high, double low) {
   float rounded = static_cast<float>(high);
-  // Halfway when the 29 bits that binary32 lacks are 1 and 28 zeros (for
-  // `high` in the binary32 normal range, which every product of an integer
-  // and 0.3048 other than zero is).
-  std::uint64_t dropped = std::bit_cast<std::uint64_t>(high) & ((std::uint64_t{1} << 29) - 1);
-  if (low == 0 || dropped != std::uint64_t{1} << 28)
+  // Every product of an integer and 0.3048 other than zero lies in the
+  // binary32 normal range.
+  if (low == 0 || !halfway_between_floats(high))
     return rounded;
   // The exact value lies on the side of `high` that the sign of `low` says.
   float other = std::nextafter(rounded, high > rounded ? INFINITY : -INFINITY);

@@ -1,10 +1,11 @@
 #include "common/scanner.h"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <limits>
+
+#include "common/binary32.h"
 
 namespace {
 
@@ -126,10 +127,8 @@ const char* short_decimal(const char* p, const char* end, float& magnitude) {
   if (count == 0 || count > 19 || exponent || digits > std::uint64_t{1} << 53)
     return nullptr;
   double quotient = static_cast<double>(digits) / powers_of_ten[decimals];
-  // The 29 bits that binary32 lacks, for a quotient in the binary32 normal
-  // range, which every nonzero quotient here is.
-  std::uint64_t dropped = std::bit_cast<std::uint64_t>(quotient) & ((std::uint64_t{1} << 29) - 1);
-  if (dropped == std::uint64_t{1} << 28)
+  // Every nonzero quotient here lies in the binary32 normal range.
+  if (halfway_between_floats(quotient))
     return nullptr;
   magnitude = static_cast<float>(quotient);
   return q;
