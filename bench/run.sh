@@ -68,7 +68,7 @@ fi
 # ---- Build -------------------------------------------------------------------
 
 echo "Building (Release) in $build ..."
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTROVE_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTROVE_TESTS=OFF -DTROVE_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target pintrove pathtrove bench_generate bench_baseline >/dev/null
 generate=$build/bench/bench_generate
 baseline=$build/bench/bench_baseline
