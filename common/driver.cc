@@ -75,12 +75,17 @@ std::string usage_line(std::string_view usage, std::string_view program) {
   return line;
 }
 
+// The input block and the output buffer, over 300 KiB together: too much for
+// the stack of a thread with a small one, so they live for the whole run.
+line_reader reader{nullptr};
+output buffer{nullptr};
+
 }  // namespace
 
 convert_status convert(const converter& c, std::FILE* in, std::FILE* out,
                        std::string_view input_path) {
-  line_reader reader{in};
-  output buffer{out};
+  reset(reader, in);
+  reset(buffer, out);
   if (!skip_header(reader, c.header_lines))
     return convert_status::read_error;
   put_prologue(buffer);
@@ -93,7 +98,12 @@ convert_status convert(const converter& c, std::FILE* in, std::FILE* out,
 
 int convert_files(const converter& c, const char* program, std::FILE* in, const char* input_path,
                   std::FILE* out, const char* output_name) {
-  switch (convert(c, in, out, input_path)) {
+  convert_status status = convert(c, in, out, input_path);
+  std::fclose(in);
+  // Closing flushes what the stream still holds, so it can fail too.
+  if (std::fclose(out) != 0 && status == convert_status::ok)
+    status = convert_status::write_error;
+  switch (status) {
     case convert_status::read_error:
       return fail(program, "Error reading", input_path);
     case convert_status::write_error:
@@ -101,9 +111,6 @@ int convert_files(const converter& c, const char* program, std::FILE* in, const 
     case convert_status::ok:
       break;
   }
-  std::fclose(in);
-  if (std::fclose(out) != 0)
-    return fail(program, "Error writing", output_name);
   return 0;
 }
 
@@ -129,6 +136,10 @@ int run(const converter& c, int argc, char** argv) {
     if (names_position_file(output_name) || same_file(in, output_name) ||
         !(out = open_output(output_name)))
       return fail(program, "Error creating", output_name);
+  } else if (same_file(in, stdout)) {
+    // "PROGRAM in.wpt >> in.wpt" would append the document to its input and
+    // then read it back as records, growing the file until the disk is full.
+    return fail(program, "Error creating", output_name);
   }
 
   return convert_files(c, program, in, input_path, out, output_name);

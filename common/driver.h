@@ -22,13 +22,15 @@ struct converter {
 enum class convert_status { ok, read_error, write_error };
 
 /// Converts the whole of `in` to a document on `out` and flushes it. Nothing
-/// is written when the input ends within its header (`read_error`).
+/// is written when the input ends within its header (`read_error`). Its
+/// buffers are shared by every call: one conversion at a time.
 convert_status convert(const converter& c, std::FILE* in, std::FILE* out,
                        std::string_view input_path);
 
 /// The end of a run whose files are open: converts `in` to `out`, closes
-/// both and reports a failure on standard error as "PROGRAM: Error reading
-/// INPUT" or "PROGRAM: Error writing OUTPUT". Gives the exit status.
+/// both, whatever happened, and reports a failure on standard error as
+/// "PROGRAM: Error reading INPUT" or "PROGRAM: Error writing OUTPUT". Gives
+/// the exit status.
 int convert_files(const converter& c, const char* program, std::FILE* in, const char* input_path,
                   std::FILE* out, const char* output_name);
 

@@ -1,22 +1,32 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
+/// The highest field number a layout may name.
+constexpr std::size_t max_field = 15;
+
 /// Where a converter finds its values when a line is read as plain
 /// comma-separated fields: field numbers counted from 1, 0 for a value the
-/// converter does not take. None is beyond `max_field`.
+/// converter does not take. Made at compile time only, where a layout that
+/// names no field or one beyond `max_field` does not compile.
 struct field_layout {
+  consteval field_layout(std::size_t name, std::size_t latitude, std::size_t longitude,
+                         std::size_t altitude)
+      : name(name), latitude(latitude), longitude(longitude), altitude(altitude) {
+    std::size_t last = std::max({name, latitude, longitude, altitude});
+    if (last == 0 || last > max_field)
+      throw "a field layout names fields 1 to max_field";  // stops the compilation
+  }
+
   std::size_t name;
   std::size_t latitude;
   std::size_t longitude;
   std::size_t altitude;
 };
-
-/// The highest field number a layout may name.
-constexpr std::size_t max_field = 15;
 
 /// Reads `line` as fields cut at every comma (no quoting), each without the
 /// white space at its ends. Stores `latitude` and `longitude` only when both

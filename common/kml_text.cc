@@ -18,9 +18,10 @@ void put_prologue(output& out) {
 
 namespace {
 
-/// Six decimals of a magnitude that the exact integer path cannot hold.
+/// Six decimals of a magnitude that the exact integer path cannot hold; the
+/// sign, if any, is already written.
 char* append_real_slow(char* out, float magnitude) {
-  return std::to_chars(out, out + max_real_length, static_cast<double>(magnitude),
+  return std::to_chars(out, out + max_real_length - 1, static_cast<double>(magnitude),
                        std::chars_format::fixed, 6)
       .ptr;
 }

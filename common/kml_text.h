@@ -3,13 +3,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 #include "common/output.h"
 
-/// Longest text one "%f" slot can take: the sign, 39 integer digits of the
-/// largest binary32 value, the point and six decimals.
-constexpr std::size_t max_real_length = 48;
+/// Longest text one "%f" slot can take: the sign, the integer digits of the
+/// largest binary32 value (39), the point and six decimals.
+constexpr std::size_t max_real_length =
+    1 + (std::numeric_limits<float>::max_exponent10 + 1) + 1 + 6;
 
 /// Most bytes one input byte of text can become in a "%s" slot ("&amp;").
 constexpr std::size_t max_text_growth = 5;

@@ -23,6 +23,13 @@ std::string_view visible(const char* text, std::size_t length) {
 
 }  // namespace
 
+void reset(line_reader& reader, std::FILE* input) {
+  reader.file = input;
+  reader.failed = false;
+  reader.begin = reader.end = 0;
+  reader.nul_in_block = false;
+}
+
 read_status read_line(line_reader& reader, std::string_view& line) {
   std::size_t kept = 0;  // bytes of this line copied to `head` so far
   bool started = false;

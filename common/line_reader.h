@@ -22,6 +22,9 @@ struct line_reader {
   char head[max_line_length];  // a line that crossed the end of `block`
 };
 
+/// Starts reading `input` afresh: whatever an earlier stream left is dropped.
+void reset(line_reader& reader, std::FILE* input);
+
 enum class read_status { line, end, error };
 
 /// Reads the next line into `line` (without its line feed, cut after its

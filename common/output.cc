@@ -1,5 +1,6 @@
 #include "common/output.h"
 
+#include <cassert>
 #include <cstring>
 
 namespace {
@@ -16,6 +17,12 @@ void write_buffer(output& out) {
 
 }  // namespace
 
+void reset(output& out, std::FILE* stream) {
+  out.file = stream;
+  out.failed = false;
+  out.used = 0;
+}
+
 void put(output& out, std::string_view text) {
   while (text.size() > sizeof out.buffer - out.used) {
     std::size_t room = sizeof out.buffer - out.used;
@@ -29,6 +36,7 @@ void put(output& out, std::string_view text) {
 }
 
 char* reserve(output& out, std::size_t size) {
+  assert(size <= sizeof out.buffer);
   if (size > sizeof out.buffer - out.used)
     write_buffer(out);
   return out.buffer + out.used;

@@ -16,12 +16,16 @@ struct output {
   char buffer[1 << 18];
 };
 
+/// Starts an empty buffer in front of `stream`, with no failure remembered.
+void reset(output& out, std::FILE* stream);
+
 /// Appends `text` to the buffer, writing the buffer out whenever it fills.
 void put(output& out, std::string_view text);
 
-/// Where a record of at most `size` bytes (no more than the buffer holds) can
-/// be written straight into the buffer, which is written out first when the
-/// record might not fit. `commit` then takes the record.
+/// Where a record of at most `size` bytes (no more than the buffer holds,
+/// checked in debug builds) can be written straight into the buffer, which is
+/// written out first when the record might not fit. `commit` then takes the
+/// record.
 char* reserve(output& out, std::size_t size);
 
 /// Takes what was written from the last `reserve` up to `end`.

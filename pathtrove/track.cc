@@ -33,13 +33,17 @@ void scan_track_point(std::string_view line, track_point& p) {
   // A line the pattern stops early in (a blank before a comma, say) is read
   // again from the point as the previous line left it, field by field.
   p = before;
-  constexpr field_layout layout = {.name = 0, .latitude = 1, .longitude = 2, .altitude = 4};
+  constexpr field_layout layout(/*name*/ 0, /*latitude*/ 1, /*longitude*/ 2, /*altitude*/ 4);
   read_fields(line, layout, p.latitude, p.longitude, p.altitude_feet);
 }
 
+/// The longest coordinate line: three numbers, two commas and a line feed.
+constexpr std::size_t max_point_length = 3 * max_real_length + 3;
+static_assert(max_point_length <= sizeof(output::buffer), "a point fits the output buffer");
+
 void track_line(output& out, std::string_view line) {
   scan_track_point(line, current);
-  char* p = reserve(out, 3 * max_real_length + 3);
+  char* p = reserve(out, max_point_length);
   p = append_real(p, current.longitude);
   *p++ = ',';
   p = append_real(p, current.latitude);

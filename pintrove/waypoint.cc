@@ -53,7 +53,7 @@ void scan_waypoint(std::string_view line, waypoint& w) {
   // comma, where the pattern stops early; such a line is read again from the
   // waypoint as the previous line left it, field by field.
   w = before;
-  constexpr field_layout layout = {.name = 2, .latitude = 3, .longitude = 4, .altitude = 15};
+  constexpr field_layout layout(/*name*/ 2, /*latitude*/ 3, /*longitude*/ 4, /*altitude*/ 15);
   if (auto name = read_fields(line, layout, w.latitude, w.longitude, w.altitude_feet))
     keep_name(w, *name);
 }
@@ -71,35 +71,53 @@ void waypoint_line(output& out, std::string_view line) {
             current.latitude, feet_to_metres(current.altitude_feet));
 }
 
+namespace {
+
+// The marker's fixed text, around its name and its five numbers.
+constexpr std::string_view marker_start = "<Placemark>\n  <name>";
+constexpr std::string_view marker_longitude = "</name>\n  <LookAt>\n    <longitude>";
+constexpr std::string_view marker_latitude = "</longitude>\n    <latitude>";
+constexpr std::string_view marker_view =
+    "</latitude>\n"
+    "    <range>310.7391410215146</range>\n"
+    "    <tilt>-1.24365386906156e-010</tilt>\n"
+    "    <heading>-2.780221460109238e-014</heading>\n  </LookAt>\n"
+    "  <styleUrl>root://styleMaps#default+nicon=0x307+hicon=0x317</styleUrl>\n"
+    "  <Point>\n    <coordinates>";
+constexpr std::string_view marker_end = "</coordinates>\n  </Point>\n</Placemark>\n";
+
+/// The longest marker: the fixed text, the longest name with every byte
+/// escaped, five numbers and the two commas between the coordinates.
+constexpr std::size_t max_marker_length =
+    marker_start.size() + marker_longitude.size() + marker_latitude.size() + marker_view.size() +
+    marker_end.size() + max_name_length * max_text_growth + 5 * max_real_length + 2;
+static_assert(max_marker_length <= sizeof(output::buffer), "a marker fits the output buffer");
+
+}  // namespace
+
 void way_point(output& out, std::string_view name, float longitude, float latitude,
                float altitude_metres) {
   if (name.size() > max_name_length)  // keeps the marker within its buffer
     name = name.substr(0, prefix_length(name, max_name_length));
-  char* record = reserve(out, 1024);  // about 380 bytes of text, the name and five numbers
-  char* p = append(record, "<Placemark>\n  <name>");
+  char* record = reserve(out, max_marker_length);
+  char* p = append(record, marker_start);
   p = append_text(p, name);
-  p = append(p, "</name>\n  <LookAt>\n    <longitude>");
+  p = append(p, marker_longitude);
   // Both numbers are written twice: formatted once, then copied.
   const char* longitude_text = p;
   p = append_real(p, longitude);
   std::string_view longitude_digits(longitude_text, static_cast<std::size_t>(p - longitude_text));
-  p = append(p, "</longitude>\n    <latitude>");
+  p = append(p, marker_latitude);
   const char* latitude_text = p;
   p = append_real(p, latitude);
   std::string_view latitude_digits(latitude_text, static_cast<std::size_t>(p - latitude_text));
-  p = append(p,
-             "</latitude>\n"
-             "    <range>310.7391410215146</range>\n"
-             "    <tilt>-1.24365386906156e-010</tilt>\n"
-             "    <heading>-2.780221460109238e-014</heading>\n  </LookAt>\n"
-             "  <styleUrl>root://styleMaps#default+nicon=0x307+hicon=0x317</styleUrl>\n"
-             "  <Point>\n    <coordinates>");
+  p = append(p, marker_view);
   p = append(p, longitude_digits);
   *p++ = ',';
   p = append(p, latitude_digits);
   *p++ = ',';
   p = append_real(p, altitude_metres);
-  p = append(p, "</coordinates>\n  </Point>\n</Placemark>\n");
+  p = append(p, marker_end);
   commit(out, p);
 }
 

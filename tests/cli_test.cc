@@ -145,6 +145,9 @@ std::string header(int lines) {
   return text;
 }
 
+/// How the program's standard output is opened when it goes to a file.
+enum class stdout_mode { truncate, append, closed_pipe };
+
 class cli_test : public testing::TestWithParam<program> {
  protected:
   void SetUp() override {
@@ -157,10 +160,11 @@ class cli_test : public testing::TestWithParam<program> {
   }
 
   /// Runs the program in the test's folder with `args`. Standard output goes
-  /// to `stdout_path` when given, else is captured; with `closed_pipe` it is a
-  /// pipe whose reading end is already closed.
+  /// to `stdout_path` when given, opened as `mode` says, else is captured; or
+  /// it is a pipe whose reading end is already closed.
   outcome run(const std::vector<std::string>& args, const std::string& stdout_path = "",
-              bool closed_pipe = false) {
+              stdout_mode mode = stdout_mode::truncate) {
+    bool closed_pipe = mode == stdout_mode::closed_pipe;
     const program& p = GetParam();
     fs::path out_file = dir / ".stdout", err_file = dir / ".stderr";
     int pipe_ends[2] = {-1, -1};
@@ -173,8 +177,8 @@ class cli_test : public testing::TestWithParam<program> {
     if (child == 0) {
       chdir(dir.c_str());
       std::string out_path = stdout_path.empty() ? out_file.string() : stdout_path;
-      int out =
-          closed_pipe ? pipe_ends[1] : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int flags = O_WRONLY | O_CREAT | (mode == stdout_mode::append ? O_APPEND : O_TRUNC);
+      int out = closed_pipe ? pipe_ends[1] : open(out_path.c_str(), flags, 0644);
       int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(out, 1);
       dup2(err, 2);
@@ -306,6 +310,14 @@ TEST_P(cli_test, OutputNamingTheInputLeavesItUntouched) {
     EXPECT_EQ(r.err, message("Error creating " + target));
     EXPECT_EQ(read_file(dir / in), before) << target;
   }
+  // Standard output appended to the input, by its name or a link: the
+  // document would be read back as records and grow the file without end.
+  for (const std::string& target : {in, std::string("hard.kml")}) {
+    outcome r = run({in}, (dir / target).string(), stdout_mode::append);
+    EXPECT_EQ(r.status, 1) << target;
+    EXPECT_EQ(r.err, message("Error creating standard output"));
+    EXPECT_EQ(read_file(dir / in), before) << target;
+  }
 }
 
 TEST_P(cli_test, WaypointAndTrackFilesAreNeverOverwritten) {
@@ -314,8 +326,11 @@ TEST_P(cli_test, WaypointAndTrackFilesAreNeverOverwritten) {
   write_file(dir / "x.PLT", "keep me too\n");
   // Each target, and the file it names: Windows drops dots and blanks at the
   // end of a name.
-  std::vector<std::pair<std::string, std::string>> targets{
-      {"b.wpt", "b.wpt"}, {"x.PLT", "x.PLT"}, {"New.Wpt", "New.Wpt"}, {"new.plt", "new.plt"}};
+  std::vector<std::pair<std::string, std::string>> targets{{"b.wpt", "b.wpt"},
+                                                           {"x.PLT", "x.PLT"},
+                                                           {"New.Wpt", "New.Wpt"},
+                                                           {"new.plt", "new.plt"},
+                                                           {".wpt", ".wpt"}};
   if (windows)
     targets.push_back({"b.wpt. ", "b.wpt"});
   // Existing files stay as they were; a missing one is not created.
@@ -367,7 +382,7 @@ TEST_P(cli_test, FullStandardOutputIsAWriteError) {
 
 TEST_P(cli_test, BrokenPipeEndsTheRun) {
   std::string in = make_input();
-  outcome r = run({in}, "", true);
+  outcome r = run({in}, "", stdout_mode::closed_pipe);
   if (windows) {
     // No signal there: the write fails like any other.
     EXPECT_EQ(r.status, 1);

@@ -104,6 +104,8 @@ TEST(scanner, Reals) {
       {"-1e39", false, unchanged, 0},
       {"100000000000000000000000000000000000000000", false, unchanged, 0},
       {"0.001e99999999999", false, unchanged, 0},
+      {"5.0000000000000000000000000000000000000000e38", false, unchanged,
+       0},  // zeros after the point
       {"inf", false, unchanged, 0},
       {"-infinity", false, unchanged, 0},
       {"nan", false, unchanged, 0},

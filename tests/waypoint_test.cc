@@ -159,12 +159,17 @@ TEST(way_point, WritesTheMarker) {
 }
 
 TEST(waypoint_document, OpeningAndClosing) {
-  captured_output captured;
-  waypoint_open(captured.out, "trips/a<b>.wpt");
-  waypoint_close(captured.out);
-  EXPECT_EQ(captured.text(),
-            "<Document>\n<Folder>\n<name>trips/a&lt;b&gt;.wpt</name>\n<open>1</open>\n"
-            "</Folder>\n</Document>\n</kml>\n");
+  // Also with the output buffer within a few bytes of full before the closing.
+  const std::string document =
+      "<Document>\n<Folder>\n<name>trips/a&lt;b&gt;.wpt</name>\n<open>1</open>\n"
+      "</Folder>\n</Document>\n</kml>\n";
+  for (std::size_t filler : {std::size_t{0}, sizeof(output::buffer) - document.size() + 25}) {
+    captured_output captured;
+    put(captured.out, std::string(filler, 'x'));
+    waypoint_open(captured.out, "trips/a<b>.wpt");
+    waypoint_close(captured.out);
+    EXPECT_EQ(captured.text(), std::string(filler, 'x') + document) << filler;
+  }
 }
 
 }  // namespace
