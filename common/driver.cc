@@ -50,7 +50,7 @@ bool names_position_file(std::string_view path) {
 #endif
   if (path.size() < 4)
     return false;
-  std::string_view extension = path.substr(path.size() - 4);
+  std::string_view extension(path.data() + path.size() - 4, 4);
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
   char text[4];
   for (std::size_t i = 0; i < 4; ++i)
@@ -60,19 +60,20 @@ bool names_position_file(std::string_view path) {
 }
 
 int fail(const char* program, const char* what, const char* path) {
-  put_message(std::string(program) + ": " + what + " " + path + "\n");
+  put_message({program, ": ", what, " ", path, "\n"});
   return 1;
 }
 
-/// The usage line with the program path in its "%s" slot.
-std::string usage_line(std::string_view usage, std::string_view program) {
+/// Writes the usage line with the program path in its "%s" slot.
+void put_usage(std::string_view usage, std::string_view program) {
   std::size_t slot = usage.find("%s");
-  if (slot == std::string_view::npos)
-    return std::string(usage);
-  std::string line(usage.substr(0, slot));
-  line += program;
-  line += usage.substr(slot + 2);
-  return line;
+  if (slot == std::string_view::npos) {
+    put_message({usage});
+    return;
+  }
+  std::string_view after = usage;
+  after.remove_prefix(slot + 2);
+  put_message({std::string_view(usage.data(), slot), program, after});
 }
 
 // The input block and the output buffer, over 300 KiB together: too much for
@@ -117,7 +118,7 @@ int convert_files(const converter& c, const char* program, std::FILE* in, const 
 int run(const converter& c, int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : "";
   if (argc < 2) {
-    put_message(usage_line(c.usage, program));
+    put_usage(c.usage, program);
     return 1;
   }
   const char* input_path = argv[1];

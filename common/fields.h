@@ -19,8 +19,12 @@ struct field_layout {
       : name(name), latitude(latitude), longitude(longitude), altitude(altitude) {
     std::size_t last = std::max({name, latitude, longitude, altitude});
     if (last == 0 || last > max_field)
-      throw "a field layout names fields 1 to max_field";  // stops the compilation
+      field_layout_names_fields_1_to_max_field();
   }
+
+  /// Never defined: a call to it in a constant expression stops the
+  /// compilation, naming the rule.
+  static void field_layout_names_fields_1_to_max_field();
 
   std::size_t name;
   std::size_t latitude;

@@ -11,7 +11,7 @@ constexpr std::size_t max_line_length = 511;
 /// Reads an input stream in large blocks and hands it out one physical line
 /// at a time.
 struct line_reader {
-  explicit line_reader(std::FILE* input) : file(input) {}
+  constexpr explicit line_reader(std::FILE* input) : file(input) {}
 
   std::FILE* file;
   bool failed = false;

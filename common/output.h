@@ -8,7 +8,7 @@
 /// it whole; it passes them on in large blocks and remembers whether any write
 /// failed, so one check at the end tells whether the whole document got out.
 struct output {
-  explicit output(std::FILE* stream) : file(stream) {}
+  constexpr explicit output(std::FILE* stream) : file(stream) {}
 
   std::FILE* file;
   bool failed = false;

@@ -36,7 +36,10 @@ std::FILE* open_output(const char* path) {
   return _wfopen(to_utf16(path).c_str(), L"w");
 }
 
-void put_message(std::string_view message) {
+void put_message(std::initializer_list<std::string_view> pieces) {
+  std::string message;
+  for (std::string_view piece : pieces)
+    message += piece;
   HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode;
   if (!GetConsoleMode(handle, &mode)) {
@@ -68,8 +71,9 @@ std::FILE* open_output(const char* path) {
   return std::fopen(path, "w");
 }
 
-void put_message(std::string_view message) {
-  std::fwrite(message.data(), 1, message.size(), stderr);
+void put_message(std::initializer_list<std::string_view> pieces) {
+  for (std::string_view piece : pieces)
+    std::fwrite(piece.data(), 1, piece.size(), stderr);
 }
 
 #endif

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,9 @@ std::FILE* open_input(const char* path);
 /// Creates the file at `path`, or empties it, to write text; null on failure.
 std::FILE* open_output(const char* path);
 
-/// Writes `message` on standard error so that a console shows its characters.
-void put_message(std::string_view message);
+/// Writes the pieces of one message on standard error so that a console
+/// shows its characters.
+void put_message(std::initializer_list<std::string_view> pieces);
 
 #ifdef _WIN32
 /// The UTF-8 form of the UTF-16 `text`.

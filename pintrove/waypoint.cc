@@ -98,7 +98,7 @@ static_assert(max_marker_length <= sizeof(output::buffer), "a marker fits the ou
 void way_point(output& out, std::string_view name, float longitude, float latitude,
                float altitude_metres) {
   if (name.size() > max_name_length)  // keeps the marker within its buffer
-    name = name.substr(0, prefix_length(name, max_name_length));
+    name = std::string_view(name.data(), prefix_length(name, max_name_length));
   char* record = reserve(out, max_marker_length);
   char* p = append(record, marker_start);
   p = append_text(p, name);
