@@ -2,10 +2,10 @@
 // checks its whole output, its whole message, its exit status and the files
 // it leaves behind. Every case runs for both programs.
 //
-// Built with WINDOWS_PROGRAMS, the same cases run the Windows .exe files
-// through RUNNER, the words that start wine: there text streams end lines
-// with CRLF, and the few things that differ on Windows are expected or
-// skipped case by case.
+// Built with RUNNER, the words that start an emulator, every program starts
+// through it. Built with WINDOWS_PROGRAMS as well, the same cases run the
+// Windows .exe files under wine: there text streams end lines with CRLF, and
+// the few things that differ on Windows are expected or skipped case by case.
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -28,9 +28,12 @@ namespace {
 
 #ifdef WINDOWS_PROGRAMS
 constexpr bool windows = true;
-const std::vector<const char*> runner{RUNNER};
 #else
 constexpr bool windows = false;
+#endif
+#ifdef RUNNER
+const std::vector<const char*> runner{RUNNER};
+#else
 const std::vector<const char*> runner;
 #endif
 
@@ -108,14 +111,20 @@ std::string text_stream(const std::string& text) {
   return windows ? crlf(text) : text;
 }
 
-/// The program's first argument as the program itself sees it. Under wine
-/// that is the DOS path of the .exe on the drive that maps the root folder.
+/// The path of the file at the absolute `path` under wine: a DOS path on the
+/// drive that maps the root folder.
+std::string wine_path(const std::string& path) {
+  std::string dos = "Z:" + path;
+  std::replace(dos.begin(), dos.end(), '/', '\\');
+  return dos;
+}
+
+/// The program's first argument as the program itself sees it: the path
+/// that a runner is given, which under wine is a DOS path.
 std::string program_name(const program& p) {
-  if (!windows)
+  if (runner.empty())
     return p.name;
-  std::string path = std::string("Z:") + p.binary;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
+  return windows ? wine_path(p.binary) : p.binary;
 }
 
 std::string read_file(const fs::path& path) {
@@ -135,6 +144,12 @@ std::string replace_first(std::string text, const std::string& word,
   std::size_t at = text.find(word);
   if (at != std::string::npos)
     text.replace(at, word.size(), replacement);
+  return text;
+}
+
+std::string upper_case(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return std::toupper(c); });
   return text;
 }
 
@@ -164,9 +179,23 @@ class cli_test : public testing::TestWithParam<program> {
   /// it is a pipe whose reading end is already closed.
   outcome run(const std::vector<std::string>& args, const std::string& stdout_path = "",
               stdout_mode mode = stdout_mode::truncate) {
-    bool closed_pipe = mode == stdout_mode::closed_pipe;
     const program& p = GetParam();
-    fs::path out_file = dir / ".stdout", err_file = dir / ".stderr";
+    // Through a runner the program's path is an argument of the runner.
+    std::vector<std::string> command(runner.begin(), runner.end());
+    command.push_back(runner.empty() ? p.name : p.binary);
+    command.insert(command.end(), args.begin(), args.end());
+    // A runner is looked up in PATH; a program is named by its path.
+    return start(runner.empty() ? p.binary : runner[0], command, stdout_path, mode);
+  }
+
+  /// Runs `file` with the words `command`, its name first, in the test's
+  /// folder, with `input` on standard input; the rest as for `run`.
+  outcome start(const std::string& file, const std::vector<std::string>& command,
+                const std::string& stdout_path = "", stdout_mode mode = stdout_mode::truncate,
+                const std::string& input = "") {
+    bool closed_pipe = mode == stdout_mode::closed_pipe;
+    fs::path in_file = dir / ".stdin", out_file = dir / ".stdout", err_file = dir / ".stderr";
+    write_file(in_file, input);
     int pipe_ends[2] = {-1, -1};
     if (closed_pipe) {
       if (pipe(pipe_ends) != 0)
@@ -180,18 +209,15 @@ class cli_test : public testing::TestWithParam<program> {
       int flags = O_WRONLY | O_CREAT | (mode == stdout_mode::append ? O_APPEND : O_TRUNC);
       int out = closed_pipe ? pipe_ends[1] : open(out_path.c_str(), flags, 0644);
       int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(open(in_file.c_str(), O_RDONLY), 0);
       dup2(out, 1);
       dup2(err, 2);
-      // Through a runner the program's path is an argument of the runner.
       std::vector<char*> argv;
-      for (const char* word : runner)
-        argv.push_back(const_cast<char*>(word));
-      argv.push_back(const_cast<char*>(runner.empty() ? p.name : p.binary));
-      for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
+      for (const std::string& word : command)
+        argv.push_back(const_cast<char*>(word.c_str()));
       argv.push_back(nullptr);
       signal(SIGPIPE, SIG_DFL);
-      execv(runner.empty() ? p.binary : runner[0], argv.data());
+      execvp(file.c_str(), argv.data());
       _exit(127);
     }
     if (closed_pipe)
@@ -295,10 +321,7 @@ TEST_P(cli_test, OutputNamingTheInputLeavesItUntouched) {
   std::vector<std::string> targets{in, "hard.kml"};
   if (windows) {
     // Names are compared without regard to case, and a backslash separates.
-    std::string upper = in;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return std::toupper(c); });
-    targets.insert(targets.end(), {upper, ".\\" + in});
+    targets.insert(targets.end(), {upper_case(in), ".\\" + in});
   } else {
     // Symbolic links are a POSIX matter: on Windows making one takes rights.
     fs::create_symlink(in, dir / "link.kml");
