@@ -34,7 +34,8 @@ endfunction()
 
 if(WIN32)  # a cross build of the Windows programs: a .zip of one folder
   install(TARGETS pintrove pathtrove RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+    ${PROJECT_SOURCE_DIR}/windows/convert.cmd DESTINATION .)
   find_program(TROVE_MANDOC mandoc)
   if(TROVE_MANDOC)
     foreach(page IN LISTS trove_pages)

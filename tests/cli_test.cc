@@ -523,6 +523,44 @@ TEST_P(cli_test, PathIsTheNameWithDirectoriesAndEscapes) {
   }
 }
 
+TEST_P(cli_test, FilesDroppedOntoConvertCmdBecomeDocumentsBesideThem) {
+  if (!windows)
+    GTEST_SKIP() << "convert.cmd is a Windows command script";
+  const program& p = GetParam();
+  // The script sits beside the programs and runs in cmd, the shell of a drop.
+  std::string convert = wine_path(fs::path(p.binary).parent_path() / "convert.cmd");
+  auto drop = [&](const std::vector<std::string>& names, const std::string& key) {
+    std::vector<std::string> command(runner.begin(), runner.end());
+    command.insert(command.end(), {"cmd", "/c", convert});
+    command.insert(command.end(), names.begin(), names.end());
+    return start(runner[0], command, "", stdout_mode::truncate, key);
+  };
+  // The extension in any letter case; names that cmd would split or parse.
+  std::string extension = fs::path(p.input).extension().string();
+  std::string upper = upper_case(extension);
+  std::string mixed = extension.substr(0, 1) + upper[1] + extension.substr(2);
+  std::vector<std::string> names{"a" + extension, "B c" + upper, "Trip (2)" + mixed,
+                                 "^ !(x) & y;z,w" + extension};
+  for (const std::string& name : names)
+    make_input("", name);
+  outcome converted = drop(names, "");
+  EXPECT_EQ(converted.status, 0);
+  EXPECT_EQ(converted.err, "");
+  EXPECT_EQ(converted.out.find("Press any key"), std::string::npos) << converted.out;
+  for (const std::string& name : names)
+    EXPECT_EQ(read_file(dir / fs::path(name).replace_extension(".kml")),
+              empty_document(replace_first(name, "&", "&amp;")));
+  // Anything else, or a failed conversion, is reported, and then the window
+  // waits for a key.
+  write_file(dir / "notes.txt", "");
+  write_file(dir / ("short" + extension), "");
+  outcome failed = drop({"notes.txt", "short" + extension, names[0]}, "x");
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.err, message("Error reading short" + extension));
+  EXPECT_NE(failed.out.find("\"notes.txt\" is not a waypoint"), std::string::npos) << failed.out;
+  EXPECT_NE(failed.out.find("Press any key"), std::string::npos) << failed.out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Both, cli_test, testing::Values(pintrove, pathtrove),
                          [](const testing::TestParamInfo<program>& info) {
                            return std::string(info.param.name);

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks the Windows release archive: one top folder holding exactly both
-programs, the README, the licence and both manual pages as HTML; the
-programs are Windows executables, the pages are whole HTML documents, and
-the README and the licence are those of the source.
+programs, convert.cmd, the README, the licence and both manual pages as
+HTML; the programs are Windows executables, the pages are whole HTML
+documents, the README, the licence and convert.cmd are those of the source,
+and convert.cmd has the CRLF line ends that cmd reads reliably.
 
     check_zip.py ZIP
 
@@ -13,7 +14,8 @@ import sys
 import zipfile
 
 PROGRAMS = ["pintrove", "pathtrove"]
-FILES = {"README.md", "LICENSE"} | {p + ".exe" for p in PROGRAMS} | {p + ".html" for p in PROGRAMS}
+SOURCES = {"README.md": "README.md", "LICENSE": "LICENSE", "convert.cmd": "windows/convert.cmd"}
+FILES = set(SOURCES) | {p + ".exe" for p in PROGRAMS} | {p + ".html" for p in PROGRAMS}
 
 
 def problems(archive):
@@ -31,10 +33,13 @@ def problems(archive):
     wrong += [p + ".html is not its manual page" for p in PROGRAMS
               if b"<title>%s(1)</title>" % p.upper().encode() not in read(p + ".html")
               or not read(p + ".html").rstrip().endswith(b"</html>")]
-    for name in ("README.md", "LICENSE"):
-        with open(name, "rb") as f:
+    for name, source in SOURCES.items():
+        with open(source, "rb") as f:
             if read(name) != f.read():
                 wrong.append(name + " differs from the source's")
+    script = read("convert.cmd")
+    if script.count(b"\n") != script.count(b"\r\n"):
+        wrong.append("convert.cmd has line ends without CR")
     return wrong
 
 
