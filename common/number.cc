@@ -1,0 +1,511 @@
+#include "common/number.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+// No floating-point operation takes part in any result here: a 32-bit x86
+// build may keep intermediate values in wider registers, and the library's
+// conversions depend on the locale or are missing from some C++ libraries.
+// Every value is built from its bits, every rounding decided on integers.
+
+namespace {
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+/// 10^0 to 10^19, the powers of ten that fit in 64 bits.
+constexpr std::uint64_t powers_of_ten[] = {1,
+                                           10,
+                                           100,
+                                           1000,
+                                           10000,
+                                           100000,
+                                           1000000,
+                                           10000000,
+                                           100000000,
+                                           1000000000,
+                                           10000000000,
+                                           100000000000,
+                                           1000000000000,
+                                           10000000000000,
+                                           100000000000000,
+                                           1000000000000000,
+                                           10000000000000000,
+                                           100000000000000000,
+                                           1000000000000000000,
+                                           10000000000000000000u};
+
+// ---- Big integers -------------------------------------------------------------
+
+/// A nonnegative integer of up to 640 bits, for the rare numbers the 64-bit
+/// paths cannot take: a real of many digits or far from 1, and the digits of
+/// binary32 values of 2^44 and more. No allocation.
+struct big_integer {
+  static constexpr int capacity = 20;
+  std::uint32_t limbs[capacity] = {};  // least significant first
+  int size = 0;                        // limbs in use; the highest one is not zero
+
+  explicit big_integer(std::uint32_t n) {
+    limbs[0] = n;
+    size = n != 0;
+  }
+
+  bool is_zero() const {
+    return size == 0;
+  }
+
+  int bit_length() const {
+    return size == 0 ? 0 : 32 * size - std::countl_zero(limbs[size - 1]);
+  }
+
+  /// this = this * factor + addend.
+  void multiply_add(std::uint32_t factor, std::uint32_t addend) {
+    std::uint64_t carry = addend;
+    for (int i = 0; i < size; ++i) {
+      carry += std::uint64_t{limbs[i]} * factor;
+      limbs[i] = static_cast<std::uint32_t>(carry);
+      carry >>= 32;
+    }
+    if (carry != 0)
+      limbs[size++] = static_cast<std::uint32_t>(carry);
+  }
+
+  /// this = this * 10^n.
+  void multiply_by_power_of_ten(int n) {
+    for (; n >= 9; n -= 9)
+      multiply_add(1000000000, 0);
+    multiply_add(static_cast<std::uint32_t>(powers_of_ten[n]), 0);
+  }
+
+  void shift_left(int bits) {
+    if (size == 0 || bits == 0)
+      return;
+    int words = bits / 32;
+    int rest = bits % 32;
+    int top = size + words;
+    limbs[top] = 0;
+    for (int i = size - 1; i >= 0; --i) {
+      std::uint64_t moved = std::uint64_t{limbs[i]} << rest;
+      limbs[i + words + 1] |= static_cast<std::uint32_t>(moved >> 32);
+      limbs[i + words] = static_cast<std::uint32_t>(moved);
+    }
+    std::fill(limbs, limbs + words, 0);
+    size = limbs[top] != 0 ? top + 1 : top;
+  }
+
+  void halve() {
+    for (int i = 0; i < size; ++i)
+      limbs[i] = (limbs[i] >> 1) | (i + 1 < size ? limbs[i + 1] << 31 : 0);
+    if (size > 0 && limbs[size - 1] == 0)
+      --size;
+  }
+
+  /// this = this - other, for `other` not above this.
+  void subtract(const big_integer& other) {
+    std::uint32_t borrow = 0;
+    for (int i = 0; i < size; ++i) {
+      std::uint64_t taken = std::uint64_t{i < other.size ? other.limbs[i] : 0} + borrow;
+      borrow = limbs[i] < taken;
+      limbs[i] = static_cast<std::uint32_t>(limbs[i] - taken);
+    }
+    while (size > 0 && limbs[size - 1] == 0)
+      --size;
+  }
+
+  /// this = this / divisor; returns the remainder.
+  std::uint32_t divide(std::uint32_t divisor) {
+    std::uint64_t remainder = 0;
+    for (int i = size - 1; i >= 0; --i) {
+      std::uint64_t n = (remainder << 32) | limbs[i];
+      limbs[i] = static_cast<std::uint32_t>(n / divisor);
+      remainder = n % divisor;
+    }
+    while (size > 0 && limbs[size - 1] == 0)
+      --size;
+    return static_cast<std::uint32_t>(remainder);
+  }
+};
+
+bool at_least(const big_integer& a, const big_integer& b) {
+  if (a.size != b.size)
+    return a.size > b.size;
+  for (int i = a.size - 1; i >= 0; --i)
+    if (a.limbs[i] != b.limbs[i])
+      return a.limbs[i] > b.limbs[i];
+  return true;
+}
+
+// ---- Binary32 from its bits -------------------------------------------------
+
+constexpr std::uint32_t infinity_bits = 0x7f800000;
+
+/// The bits of the binary32 value nearest to (m + f) * 2^e, ties to even,
+/// where m > 0, e >= -200 and 0 <= f < 1; `inexact` says whether f is not
+/// zero, and may only be set when m >= 2^24, so that f lies below the bit
+/// that decides the rounding. `infinity_bits` when the value rounds beyond
+/// the binary32 range.
+std::uint32_t nearest_binary32(std::uint64_t m, int e, bool inexact) {
+  int length = 64 - std::countl_zero(m);
+  // The weight of the result's last bit: 2^last. It keeps 24 bits, but none
+  // below the last bit of the smallest subnormal.
+  int last = std::max(e + length - 24, -149);
+  int drop = last - e;  // below 64 for e >= -200
+  std::uint64_t kept = 0;
+  if (drop <= 0) {
+    kept = m << -drop;
+  } else {
+    kept = m >> drop;
+    std::uint64_t rest = m & ((std::uint64_t{1} << drop) - 1);
+    std::uint64_t half = std::uint64_t{1} << (drop - 1);
+    if (rest > half || (rest == half && (inexact || (kept & 1))))
+      ++kept;  // a carry to 2^24 moves on to the next exponent by itself below
+  }
+  // A normal value's leading bit adds one to the exponent field, which thus
+  // counts from 0 for subnormals; a carry out of them gives the first normal.
+  std::uint64_t bits = (static_cast<std::uint64_t>(last + 149) << 23) + kept;
+  return bits >= infinity_bits ? infinity_bits : static_cast<std::uint32_t>(bits);
+}
+
+// ---- Reading ----------------------------------------------------------------
+
+/// A decimal number as written, up to its exponent.
+struct decimal {
+  std::uint64_t digits = 0;  // the digits as one integer, exact while `count` <= 19
+  int count = 0;             // digits read, leading zeros included
+  int exponent = 0;          // the value is digits * 10^exponent while `count` <= 19
+};
+
+/// Reads the exponent at `p`, the character after an "e": an optional sign
+/// and digits, saturated far beyond every binary32 value. Returns the end,
+/// or `p` when no digit follows, in which case the "e" is not part of the
+/// number.
+const char* read_exponent(const char* p, const char* end, int& exponent) {
+  const char* q = p;
+  bool negative = q < end && *q == '-';
+  if (q < end && (*q == '-' || *q == '+'))
+    ++q;
+  const char* digits = q;
+  int n = 0;
+  for (; q < end && is_digit(*q); ++q)
+    n = std::min(n * 10 + (*q - '0'), 100000);
+  if (q == digits)
+    return p;
+  exponent = negative ? -n : n;
+  return q;
+}
+
+/// Reads the unsigned decimal at `p` into `d`; returns its end, or `p` when
+/// there is no digit.
+const char* read_decimal(const char* p, const char* end, decimal& d) {
+  const char* q = p;
+  for (; q < end && is_digit(*q); ++q)
+    d.digits = d.digits * 10 + static_cast<std::uint64_t>(*q - '0');  // wraps past 19 digits
+  d.count = static_cast<int>(q - p);
+  if (q < end && *q == '.') {
+    const char* fraction = ++q;
+    for (; q < end && is_digit(*q); ++q)
+      d.digits = d.digits * 10 + static_cast<std::uint64_t>(*q - '0');
+    d.count += static_cast<int>(q - fraction);
+    d.exponent = -static_cast<int>(q - fraction);
+  }
+  if (d.count == 0)
+    return p;
+  if (q < end && (*q == 'e' || *q == 'E')) {
+    int exponent = 0;
+    const char* exponent_end = read_exponent(q + 1, end, exponent);
+    if (exponent_end != q + 1) {
+      d.exponent += exponent;
+      q = exponent_end;
+    }
+  }
+  return q;
+}
+
+/// 5^0 to 5^16.
+constexpr std::uint64_t powers_of_five[] = {
+    1,       5,       25,       125,       625,        3125,       15625,       78125,       390625,
+    1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125, 152587890625};
+
+/// The bits of the binary32 value nearest to `d`, when one 64-bit
+/// multiplication or division gives them: at most 19 digits, and a product
+/// digits * 10^exponent that fits 64 bits or at most 16 decimals. False
+/// otherwise.
+bool short_binary32(const decimal& d, std::uint32_t& bits) {
+  if (d.count > 19)
+    return false;
+  if (d.digits == 0) {
+    bits = 0;
+    return true;
+  }
+  if (d.exponent >= 0) {
+    if (d.exponent > 19 || d.digits > UINT64_MAX / powers_of_ten[d.exponent])
+      return false;
+    bits = nearest_binary32(d.digits * powers_of_ten[d.exponent], 0, false);
+    return true;
+  }
+  int decimals = -d.exponent;
+  if (decimals > 16)
+    return false;
+  // digits / 10^k = digits / 5^k * 2^-k. With the digits moved to the top of
+  // 64 bits, the quotient by 5^k (below 2^38) keeps 26 bits or more, and the
+  // remainder says whether it is exact.
+  int shift = std::countl_zero(d.digits);
+  std::uint64_t n = d.digits << shift;
+  std::uint64_t divisor = powers_of_five[decimals];
+  bits = nearest_binary32(n / divisor, -shift - decimals, n % divisor != 0);
+  return true;
+}
+
+/// The bits of the binary32 value nearest to the decimal in [p, end) (digits,
+/// an optional point and an optional exponent, read before), by exact big
+/// integer arithmetic. `infinity_bits` when it rounds beyond binary32.
+std::uint32_t exact_binary32(const char* p, const char* end) {
+  // Every binary32 value, and every point halfway between two of them, has at
+  // most 114 significant decimal digits. So the first 120 digits with a
+  // flag for nonzero digits after them decide the rounding as all would.
+  constexpr int kept_digits = 120;
+  big_integer a(0);
+  int significant = 0;  // digits from the first nonzero one on
+  int decimals = 0;
+  bool in_fraction = false, dropped_nonzero = false;
+  std::uint32_t chunk = 0;
+  int chunk_digits = 0;
+  for (; p < end && *p != 'e' && *p != 'E'; ++p) {
+    if (*p == '.') {
+      in_fraction = true;
+      continue;
+    }
+    auto digit = static_cast<std::uint32_t>(*p - '0');
+    decimals += in_fraction;
+    if (significant == 0 && digit == 0)
+      continue;
+    if (++significant > kept_digits) {
+      dropped_nonzero = dropped_nonzero || digit != 0;
+      continue;
+    }
+    chunk = chunk * 10 + digit;
+    if (++chunk_digits == 9) {
+      a.multiply_add(1000000000, chunk);
+      chunk = 0, chunk_digits = 0;
+    }
+  }
+  a.multiply_add(static_cast<std::uint32_t>(powers_of_ten[chunk_digits]), chunk);
+  int exponent = 0;
+  if (p < end)
+    read_exponent(p + 1, end, exponent);
+  if (significant == 0)
+    return 0;
+  // The number lies in [10^(magnitude-1), 10^magnitude).
+  int magnitude = significant - decimals + exponent;
+  if (magnitude > 39)  // 10^39 and more: beyond the largest binary32 value, 3.4e38
+    return infinity_bits;
+  if (magnitude < -45)  // below 10^-46: less than half the smallest, 1.4e-45
+    return 0;
+  // The number is a * 10^scale (less the dropped digits), with -165 <= scale
+  // <= 38, so a / b below fits the big integers.
+  int scale = magnitude - std::min(significant, kept_digits);
+  big_integer b(1);
+  (scale >= 0 ? a : b).multiply_by_power_of_ten(std::abs(scale));
+  int shift = b.bit_length() - a.bit_length() + 25;
+  if (shift > 0)
+    a.shift_left(shift);
+  else
+    b.shift_left(-shift);
+  // Now 2^24 < a / b < 2^26: its 26 bits, one at a time.
+  std::uint64_t quotient = 0;
+  b.shift_left(25);
+  for (int bit = 25; bit >= 0; --bit) {
+    quotient <<= 1;
+    if (at_least(a, b)) {
+      a.subtract(b);
+      quotient |= 1;
+    }
+    b.halve();
+  }
+  return nearest_binary32(quotient, -shift, !a.is_zero() || dropped_nonzero);
+}
+
+}  // namespace
+
+const char* read_integer(const char* p, const char* end, std::int32_t& value) {
+  bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+'))
+    ++p;
+  // Every digit is consumed; past 2^32 the magnitude stays there, beyond
+  // every 32-bit value, and cannot overflow.
+  constexpr std::uint64_t too_large = std::uint64_t{1} << 32;
+  std::uint64_t magnitude = 0;
+  const char* q = p;
+  for (; q < end && is_digit(*q); ++q)
+    magnitude = std::min(magnitude * 10 + static_cast<std::uint64_t>(*q - '0'), too_large);
+  if (q == p)
+    return nullptr;
+  constexpr std::uint64_t max = std::numeric_limits<std::int32_t>::max();
+  if (negative)
+    value = magnitude > max ? std::numeric_limits<std::int32_t>::min()
+                            : -static_cast<std::int32_t>(magnitude);
+  else
+    value = magnitude > max ? std::numeric_limits<std::int32_t>::max()
+                            : static_cast<std::int32_t>(magnitude);
+  return q;
+}
+
+const char* read_real(const char* p, const char* end, float& value) {
+  bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+'))
+    ++p;
+  decimal d;
+  const char* q = read_decimal(p, end, d);
+  if (q == p)
+    return nullptr;
+  std::uint32_t bits = 0;
+  if (!short_binary32(d, bits))
+    bits = exact_binary32(p, q);
+  if (bits == infinity_bits)
+    return nullptr;
+  value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+  return q;
+}
+
+// ---- Writing ------------------------------------------------------------------
+
+namespace {
+
+/// `m` * 2^e * 10^6 rounded to an integer, ties to even, for m below 2^24
+/// and e at most 19, so that m * 10^6 * 2^e fits in 64 bits and the rounding
+/// is one exact integer division.
+std::uint64_t scaled_by_million(std::uint64_t m, int e) {
+  std::uint64_t n = m * 1000000;  // below 2^44
+  if (e >= 0)
+    return n << e;
+  int shift = -e;
+  if (shift >= 45)  // n / 2^shift is below one half
+    return 0;
+  std::uint64_t quotient = n >> shift;
+  std::uint64_t remainder = n & ((std::uint64_t{1} << shift) - 1);
+  std::uint64_t half = std::uint64_t{1} << (shift - 1);
+  // Without a branch: which way a value rounds is a coin toss.
+  std::uint64_t above_half = remainder > half;
+  std::uint64_t tie_to_even = (remainder == half) & quotient;
+  return quotient + ((above_half | tie_to_even) & 1);
+}
+
+/// "00" to "99": two digits are written at a time.
+constexpr char digit_pairs[] =
+    "00010203040506070809"
+    "10111213141516171819"
+    "20212223242526272829"
+    "30313233343536373839"
+    "40414243444546474849"
+    "50515253545556575859"
+    "60616263646566676869"
+    "70717273747576777879"
+    "80818283848586878889"
+    "90919293949596979899";
+
+/// Writes `n`, below 100, as two digits.
+void put_pair(char* out, std::uint32_t n) {
+  std::memcpy(out, digit_pairs + 2 * n, 2);
+}
+
+/// Writes `n` without leading zeros (a single 0 for zero); returns the end.
+char* append_digits(char* out, std::uint64_t n) {
+  int length = 1;
+  for (std::uint64_t rest = n; rest >= 10; rest /= 10)
+    ++length;
+  char* p = out + length;  // written from the last digit
+  for (; n >= 100; n /= 100) {
+    p -= 2;
+    put_pair(p, static_cast<std::uint32_t>(n % 100));
+  }
+  if (n >= 10)
+    put_pair(p - 2, static_cast<std::uint32_t>(n));
+  else
+    p[-1] = static_cast<char>('0' + n);
+  return out + length;
+}
+
+/// Writes `n`, below 10^`width`, as `width` digits, leading zeros included
+/// (`width` even or 9); returns the end.
+char* append_padded(char* out, std::uint32_t n, int width) {
+  for (int i = width; i >= 2; i -= 2, n /= 100)
+    put_pair(out + i - 2, n % 100);
+  if (width % 2 != 0)
+    out[0] = static_cast<char>('0' + n);
+  return out + width;
+}
+
+/// Writes `scaled` millionths as the whole number, a point and six decimals;
+/// returns the end.
+char* append_millionths(char* out, std::uint64_t scaled) {
+  std::uint64_t whole = scaled / 1000000;
+  out = append_digits(out, whole);
+  *out++ = '.';
+  return append_padded(out, static_cast<std::uint32_t>(scaled - whole * 1000000), 6);
+}
+
+/// Writes the integer m * 2^e, for e from 20 to 104, with six zero decimals.
+char* append_large(char* out, std::uint32_t m, int e) {
+  big_integer n(m);
+  n.shift_left(e);
+  std::uint32_t groups[5];  // nine digits each, the last first: 2^128 has 39 digits
+  int count = 0;
+  while (!n.is_zero())
+    groups[count++] = n.divide(1000000000);
+  out = append_digits(out, groups[--count]);
+  while (count > 0)
+    out = append_padded(out, groups[--count], 9);
+  std::memcpy(out, ".000000", 7);
+  return out + 7;
+}
+
+}  // namespace
+
+char* append_real(char* out, float value) {
+  std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  if (bits >> 31)
+    *out++ = '-';  // -0.0 and values that round to zero keep their sign, as printf does
+  std::uint32_t biased_exponent = (bits >> 23) & 0xff;
+  std::uint32_t m = bits & 0x7fffff;
+  if (biased_exponent == 0xff) {  // never read or computed, but printf writes them so
+    std::memcpy(out, m == 0 ? "inf" : "nan", 3);
+    return out + 3;
+  }
+  int e = -149;  // subnormal
+  if (biased_exponent != 0) {
+    m |= 0x800000;
+    e = static_cast<int>(biased_exponent) - 150;
+  }
+  if (e > 19)
+    return append_large(out, m, e);
+  return append_millionths(out, scaled_by_million(m, e));
+}
+
+// ---- Feet to metres -----------------------------------------------------------
+
+float feet_to_metres(std::int32_t feet) {
+  // 0.3048 as binary64 is factor * 2^-54, with its 53-bit significand.
+  constexpr std::uint64_t factor_bits = std::bit_cast<std::uint64_t>(0.3048);
+  constexpr std::uint64_t factor = (factor_bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1}
+                                                                                        << 52;
+  static_assert(factor_bits >> 52 == 1023 - 2, "0.3048 lies in [2^-2, 2^-1)");
+  if (feet == 0)
+    return 0;
+  // The magnitude in 32 bits: 2^31 for the most negative value.
+  std::uint32_t magnitude = static_cast<std::uint32_t>(feet);
+  if (feet < 0)
+    magnitude = 0u - magnitude;
+  // The product has up to 84 bits: its high part in 64 bits, the low 32 bits
+  // apart, from 32 x 32 -> 64-bit pieces.
+  std::uint64_t low = std::uint64_t{magnitude} * (factor & 0xffffffff);  // below 2^64
+  std::uint64_t high = std::uint64_t{magnitude} * (factor >> 32) + (low >> 32);
+  auto low_bits = static_cast<std::uint32_t>(low);
+  std::uint32_t bits = high >= std::uint64_t{1} << 24
+                           ? nearest_binary32(high, 32 - 54, low_bits != 0)
+                           : nearest_binary32(high << 32 | low_bits, -54, false);
+  return std::bit_cast<float>(bits | static_cast<std::uint32_t>(feet < 0) << 31);
+}
