@@ -143,48 +143,43 @@ bool at_least(const big_integer& a, const big_integer& b) {
 
 constexpr std::uint32_t infinity_bits = 0x7f800000;
 
+/// `m` / 2^`drop` rounded to an integer, ties to even, for 1 <= `drop` <= 63
+/// and `m` below 2^63; `inexact` says whether a nonzero fraction lies below
+/// the last bit of `m`, and may only be set when `drop` >= 2.
+std::uint64_t shift_rounding(std::uint64_t m, int drop, bool inexact) {
+  m |=
+      static_cast<std::uint64_t>(inexact);  // below the bit under the kept ones: decides ties alone
+  // Adding one less than half, and one more for an odd quotient, carries
+  // into the quotient exactly when the value rounds up, ties to even.
+  std::uint64_t half = std::uint64_t{1} << (drop - 1);
+  return (m + (half - 1) + ((m >> drop) & 1)) >> drop;
+}
+
 /// The bits of the binary32 value nearest to (m + f) * 2^e, ties to even,
-/// where m > 0, e >= -200 and 0 <= f < 1; `inexact` says whether f is not
-/// zero, and may only be set when m >= 2^24, so that f lies below the bit
-/// that decides the rounding. `infinity_bits` when the value rounds beyond
-/// the binary32 range.
+/// where 0 < m < 2^63, e >= -200 and 0 <= f < 1; `inexact` says whether f
+/// is not zero, and may only be set when m >= 2^25, so that f lies below the
+/// two bits after the kept ones. `infinity_bits` when the value rounds
+/// beyond the binary32 range.
 std::uint32_t nearest_binary32(std::uint64_t m, int e, bool inexact) {
   int length = 64 - std::countl_zero(m);
   // The weight of the result's last bit: 2^last. It keeps 24 bits, but none
   // below the last bit of the smallest subnormal.
   int last = std::max(e + length - 24, -149);
   int drop = last - e;  // below 64 for e >= -200
-  std::uint64_t kept = 0;
-  if (drop <= 0) {
-    kept = m << -drop;
-  } else {
-    kept = m >> drop;
-    std::uint64_t rest = m & ((std::uint64_t{1} << drop) - 1);
-    std::uint64_t half = std::uint64_t{1} << (drop - 1);
-    if (rest > half || (rest == half && (inexact || (kept & 1))))
-      ++kept;  // a carry to 2^24 moves on to the next exponent by itself below
-  }
+  std::uint64_t kept = drop <= 0 ? m << -drop : shift_rounding(m, drop, inexact);
   // A normal value's leading bit adds one to the exponent field, which thus
-  // counts from 0 for subnormals; a carry out of them gives the first normal.
+  // counts from 0 for subnormals; a carry to 2^24 moves on to the next.
   std::uint64_t bits = (static_cast<std::uint64_t>(last + 149) << 23) + kept;
   return bits >= infinity_bits ? infinity_bits : static_cast<std::uint32_t>(bits);
 }
 
 // ---- Reading ----------------------------------------------------------------
 
-/// A decimal number as written, up to its exponent.
-struct decimal {
-  std::uint64_t digits = 0;  // the digits as one integer, exact while `count` <= 19
-  int count = 0;             // digits read, leading zeros included
-  int exponent = 0;          // the value is digits * 10^exponent while `count` <= 19
-};
-
-/// Reads the exponent at `p`, the character after an "e": an optional sign
-/// and digits, saturated far beyond every binary32 value. Returns the end,
-/// or `p` when no digit follows, in which case the "e" is not part of the
-/// number.
-const char* read_exponent(const char* p, const char* end, int& exponent) {
-  const char* q = p;
+/// Reads the exponent whose "e" is at `e`: an optional sign and digits,
+/// saturated far beyond every binary32 value. Returns its end, or `e` when
+/// no digit follows, in which case the "e" is not part of the number.
+const char* read_exponent(const char* e, const char* end, int& exponent) {
+  const char* q = e + 1;
   bool negative = q < end && *q == '-';
   if (q < end && (*q == '-' || *q == '+'))
     ++q;
@@ -193,77 +188,124 @@ const char* read_exponent(const char* p, const char* end, int& exponent) {
   for (; q < end && is_digit(*q); ++q)
     n = std::min(n * 10 + (*q - '0'), 100000);
   if (q == digits)
-    return p;
+    return e;
   exponent = negative ? -n : n;
   return q;
 }
 
-/// Reads the unsigned decimal at `p` into `d`; returns its end, or `p` when
-/// there is no digit.
-const char* read_decimal(const char* p, const char* end, decimal& d) {
-  const char* q = p;
-  for (; q < end && is_digit(*q); ++q)
-    d.digits = d.digits * 10 + static_cast<std::uint64_t>(*q - '0');  // wraps past 19 digits
-  d.count = static_cast<int>(q - p);
+/// The value of the digit `c`, or a number above 9 when `c` is no digit.
+std::uint32_t digit_value(char c) {
+  return std::uint32_t{static_cast<unsigned char>(c)} - '0';
+}
+
+/// Reads the digits at `p` into `n`, as n = n * 10 + digit for each (past 19
+/// digits the value wraps); returns their end.
+const char* read_digits(const char* p, const char* end, std::uint64_t& n) {
+  for (; p < end; ++p) {
+    std::uint32_t digit = digit_value(*p);
+    if (digit > 9)
+      break;
+    n = n * 10 + digit;
+  }
+  return p;
+}
+
+/// The eight bytes at `p` as one integer, the first in its lowest byte,
+/// whatever the machine's byte order.
+std::uint64_t load_eight(const char* p) {
+  std::uint64_t chunk = 0;
+  for (int i = 0; i < 8; ++i)
+    chunk |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  return chunk;
+}
+
+constexpr std::uint64_t every_byte = 0x0101010101010101;
+
+/// How many of the bytes of `chunk`, from its lowest, are digits before the
+/// first one that is not (8 when all are).
+int leading_digits(std::uint64_t chunk) {
+  // A byte that is no digit gets its top bit set by one of the two: below
+  // '0' by the subtraction, above '9' by the addition. Carries and borrows
+  // only run upwards, from the first such byte on.
+  std::uint64_t no_digit = (chunk + 0x46 * every_byte) | (chunk - 0x30 * every_byte);
+  return std::countr_zero(no_digit & 0x80 * every_byte) / 8;
+}
+
+/// The value of the `count` (1 to 8) digits at the bottom of `chunk`.
+std::uint32_t digits_value(std::uint64_t chunk, int count) {
+  chunk -= 0x30 * every_byte;
+  chunk <<= 8 * (8 - count);          // the rest out, zeros in front
+  chunk = chunk * 10 + (chunk >> 8);  // pairs of digits in every other byte
+  constexpr std::uint64_t pairs = 0x000000ff000000ff;
+  constexpr std::uint64_t hundreds = 100 + (std::uint64_t{1000000} << 32);
+  constexpr std::uint64_t ones = 1 + (std::uint64_t{10000} << 32);
+  return static_cast<std::uint32_t>(((chunk & pairs) * hundreds + ((chunk >> 16) & pairs) * ones) >>
+                                    32);
+}
+
+/// `read_digits` eight bytes at a time while eight are left: the six or
+/// seven decimals of a coordinate or a day number in one step.
+const char* read_many_digits(const char* p, const char* end, std::uint64_t& n) {
+  while (end - p >= 8) {
+    std::uint64_t chunk = load_eight(p);
+    int count = leading_digits(chunk);
+    if (count == 0)
+      return p;
+    n = n * powers_of_ten[count] + digits_value(chunk, count);
+    p += count;
+    if (count < 8)
+      return p;
+  }
+  return read_digits(p, end, n);
+}
+
+/// The end of the unsigned decimal at `p`, or `p` when there is none: its
+/// digits, point and exponent, which counts only when digits follow its "e".
+const char* decimal_end(const char* p, const char* end) {
+  std::uint64_t ignored = 0;
+  const char* q = read_digits(p, end, ignored);
+  bool has_digits = q > p;
   if (q < end && *q == '.') {
-    const char* fraction = ++q;
-    for (; q < end && is_digit(*q); ++q)
-      d.digits = d.digits * 10 + static_cast<std::uint64_t>(*q - '0');
-    d.count += static_cast<int>(q - fraction);
-    d.exponent = -static_cast<int>(q - fraction);
+    const char* fraction = q + 1;
+    q = read_digits(fraction, end, ignored);
+    has_digits = has_digits || q > fraction;
   }
-  if (d.count == 0)
+  if (!has_digits)
     return p;
-  if (q < end && (*q == 'e' || *q == 'E')) {
-    int exponent = 0;
-    const char* exponent_end = read_exponent(q + 1, end, exponent);
-    if (exponent_end != q + 1) {
-      d.exponent += exponent;
-      q = exponent_end;
-    }
-  }
+  int exponent = 0;
+  if (q < end && (*q == 'e' || *q == 'E'))
+    q = read_exponent(q, end, exponent);
   return q;
 }
 
-/// 5^0 to 5^16.
+/// 5^0 to 5^15.
 constexpr std::uint64_t powers_of_five[] = {
-    1,       5,       25,       125,       625,        3125,       15625,       78125,       390625,
-    1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125, 152587890625};
+    1,      5,       25,      125,      625,       3125,       15625,      78125,
+    390625, 1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125};
 
-/// The bits of the binary32 value nearest to `d`, when one 64-bit
-/// multiplication or division gives them: at most 19 digits, and a product
-/// digits * 10^exponent that fits 64 bits or at most 16 decimals. False
-/// otherwise.
-bool short_binary32(const decimal& d, std::uint32_t& bits) {
-  if (d.count > 19)
-    return false;
-  if (d.digits == 0) {
-    bits = 0;
-    return true;
-  }
-  if (d.exponent >= 0) {
-    if (d.exponent > 19 || d.digits > UINT64_MAX / powers_of_ten[d.exponent])
-      return false;
-    bits = nearest_binary32(d.digits * powers_of_ten[d.exponent], 0, false);
-    return true;
-  }
-  int decimals = -d.exponent;
-  if (decimals > 16)
-    return false;
-  // digits / 10^k = digits / 5^k * 2^-k. With the digits moved to the top of
-  // 64 bits, the quotient by 5^k (below 2^38) keeps 26 bits or more, and the
-  // remainder says whether it is exact.
-  int shift = std::countl_zero(d.digits);
-  std::uint64_t n = d.digits << shift;
-  std::uint64_t divisor = powers_of_five[decimals];
-  bits = nearest_binary32(n / divisor, -shift - decimals, n % divisor != 0);
-  return true;
+/// `read_integer` for ten digits or more, from the first digit at `p`:
+/// every digit is consumed; past 2^32 the magnitude stays there, beyond
+/// every 32-bit value, and cannot overflow.
+[[gnu::noinline]] const char* read_long_integer(const char* p, const char* end, bool negative,
+                                                std::int32_t& value) {
+  constexpr std::uint64_t too_large = std::uint64_t{1} << 32;
+  std::uint64_t magnitude = 0;
+  for (; p < end && is_digit(*p); ++p)
+    magnitude = std::min(magnitude * 10 + static_cast<std::uint64_t>(*p - '0'), too_large);
+  constexpr std::uint64_t max = std::numeric_limits<std::int32_t>::max();
+  if (negative)
+    value = magnitude > max ? std::numeric_limits<std::int32_t>::min()
+                            : -static_cast<std::int32_t>(magnitude);
+  else
+    value = magnitude > max ? std::numeric_limits<std::int32_t>::max()
+                            : static_cast<std::int32_t>(magnitude);
+  return p;
 }
 
 /// The bits of the binary32 value nearest to the decimal in [p, end) (digits,
 /// an optional point and an optional exponent, read before), by exact big
 /// integer arithmetic. `infinity_bits` when it rounds beyond binary32.
-std::uint32_t exact_binary32(const char* p, const char* end) {
+[[gnu::noinline]] std::uint32_t exact_binary32(const char* p, const char* end) {
   // Every binary32 value, and every point halfway between two of them, has at
   // most 114 significant decimal digits. So the first 120 digits with a
   // flag for nonzero digits after them decide the rounding as all would.
@@ -296,7 +338,7 @@ std::uint32_t exact_binary32(const char* p, const char* end) {
   a.multiply_add(static_cast<std::uint32_t>(powers_of_ten[chunk_digits]), chunk);
   int exponent = 0;
   if (p < end)
-    read_exponent(p + 1, end, exponent);
+    read_exponent(p, end, exponent);
   if (significant == 0)
     return 0;
   // The number lies in [10^(magnitude-1), 10^magnitude).
@@ -310,15 +352,15 @@ std::uint32_t exact_binary32(const char* p, const char* end) {
   int scale = magnitude - std::min(significant, kept_digits);
   big_integer b(1);
   (scale >= 0 ? a : b).multiply_by_power_of_ten(std::abs(scale));
-  int shift = b.bit_length() - a.bit_length() + 25;
+  int shift = b.bit_length() - a.bit_length() + 26;
   if (shift > 0)
     a.shift_left(shift);
   else
     b.shift_left(-shift);
-  // Now 2^24 < a / b < 2^26: its 26 bits, one at a time.
+  // Now 2^25 < a / b < 2^27: its 27 bits, one at a time.
   std::uint64_t quotient = 0;
-  b.shift_left(25);
-  for (int bit = 25; bit >= 0; --bit) {
+  b.shift_left(26);
+  for (int bit = 26; bit >= 0; --bit) {
     quotient <<= 1;
     if (at_least(a, b)) {
       a.subtract(b);
@@ -329,44 +371,67 @@ std::uint32_t exact_binary32(const char* p, const char* end) {
   return nearest_binary32(quotient, -shift, !a.is_zero() || dropped_nonzero);
 }
 
+/// `read_real` for every shape: zero, many digits, an exponent, values near
+/// or beyond the ends of the binary32 range.
+[[gnu::noinline]] const char* read_other_real(const char* p, const char* end, float& value) {
+  bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+'))
+    ++p;
+  const char* q = decimal_end(p, end);
+  if (q == p)
+    return nullptr;
+  std::uint32_t bits = exact_binary32(p, q);
+  if (bits == infinity_bits)
+    return nullptr;
+  value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+  return q;
+}
+
 }  // namespace
 
 const char* read_integer(const char* p, const char* end, std::int32_t& value) {
   bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
-  // Every digit is consumed; past 2^32 the magnitude stays there, beyond
-  // every 32-bit value, and cannot overflow.
-  constexpr std::uint64_t too_large = std::uint64_t{1} << 32;
   std::uint64_t magnitude = 0;
-  const char* q = p;
-  for (; q < end && is_digit(*q); ++q)
-    magnitude = std::min(magnitude * 10 + static_cast<std::uint64_t>(*q - '0'), too_large);
+  const char* q = read_digits(p, end, magnitude);
   if (q == p)
     return nullptr;
-  constexpr std::uint64_t max = std::numeric_limits<std::int32_t>::max();
-  if (negative)
-    value = magnitude > max ? std::numeric_limits<std::int32_t>::min()
-                            : -static_cast<std::int32_t>(magnitude);
-  else
-    value = magnitude > max ? std::numeric_limits<std::int32_t>::max()
-                            : static_cast<std::int32_t>(magnitude);
+  // Nine digits always fit 32 bits; more take the long way.
+  if (q - p > 9) [[unlikely]]
+    return read_long_integer(p, end, negative, value);
+  auto n = static_cast<std::int32_t>(magnitude);
+  value = negative ? -n : n;
   return q;
 }
 
 const char* read_real(const char* p, const char* end, float& value) {
+  const char* start = p;
   bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
-  decimal d;
-  const char* q = read_decimal(p, end, d);
-  if (q == p)
-    return nullptr;
-  std::uint32_t bits = 0;
-  if (!short_binary32(d, bits))
-    bits = exact_binary32(p, q);
-  if (bits == infinity_bits)
-    return nullptr;
+  std::uint64_t digits = 0;
+  const char* q = read_digits(p, end, digits);
+  int count = static_cast<int>(q - p);
+  int decimals = 0;
+  if (q < end && *q == '.') {
+    const char* fraction = q + 1;
+    q = read_many_digits(fraction, end, digits);
+    decimals = static_cast<int>(q - fraction);
+    count += decimals;
+  }
+  // The common shape, such as 47.421630: a nonzero value of at most 18
+  // digits, at most 15 of them decimals, no exponent. Then digits / 10^k =
+  // digits / 5^k * 2^-k, and with the digits moved to the top of 63 bits
+  // the quotient by 5^k keeps 27 bits or more, the remainder saying whether
+  // it is exact.
+  bool exponent = q < end && (*q == 'e' || *q == 'E');
+  if (exponent || count > 18 || decimals > 15 || digits == 0) [[unlikely]]
+    return read_other_real(start, end, value);
+  int shift = std::countl_zero(digits) - 1;
+  std::uint64_t n = digits << shift;
+  std::uint64_t divisor = powers_of_five[decimals];
+  std::uint32_t bits = nearest_binary32(n / divisor, -shift - decimals, n % divisor != 0);
   value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
   return q;
 }
@@ -385,13 +450,10 @@ std::uint64_t scaled_by_million(std::uint64_t m, int e) {
   int shift = -e;
   if (shift >= 45)  // n / 2^shift is below one half
     return 0;
-  std::uint64_t quotient = n >> shift;
-  std::uint64_t remainder = n & ((std::uint64_t{1} << shift) - 1);
+  // Adding one less than half, and one more for an odd quotient, carries
+  // into the quotient exactly when the value rounds up, ties to even.
   std::uint64_t half = std::uint64_t{1} << (shift - 1);
-  // Without a branch: which way a value rounds is a coin toss.
-  std::uint64_t above_half = remainder > half;
-  std::uint64_t tie_to_even = (remainder == half) & quotient;
-  return quotient + ((above_half | tie_to_even) & 1);
+  return (n + (half - 1) + ((n >> shift) & 1)) >> shift;
 }
 
 /// "00" to "99": two digits are written at a time.
@@ -439,19 +501,55 @@ char* append_padded(char* out, std::uint32_t n, int width) {
   return out + width;
 }
 
+/// Writes `n`, below 10000, without leading zeros; returns the end. The
+/// whole part of almost every coordinate and altitude.
+char* append_small(char* out, std::uint32_t n) {
+  if (n >= 100) {
+    std::uint32_t high = n / 100;
+    if (high < 10) {
+      *out++ = static_cast<char>('0' + high);
+    } else {
+      put_pair(out, high);
+      out += 2;
+    }
+    n %= 100;
+  } else if (n < 10) {
+    *out = static_cast<char>('0' + n);
+    return out + 1;
+  }
+  put_pair(out, n);
+  return out + 2;
+}
+
 /// Writes `scaled` millionths as the whole number, a point and six decimals;
 /// returns the end.
 char* append_millionths(char* out, std::uint64_t scaled) {
   std::uint64_t whole = scaled / 1000000;
-  out = append_digits(out, whole);
-  *out++ = '.';
-  return append_padded(out, static_cast<std::uint32_t>(scaled - whole * 1000000), 6);
+  auto fraction = static_cast<std::uint32_t>(scaled - whole * 1000000);
+  if (whole < 10000)
+    out = append_small(out, static_cast<std::uint32_t>(whole));
+  else
+    out = append_digits(out, whole);
+  out[0] = '.';
+  std::uint32_t high = fraction / 10000;
+  std::uint32_t low = fraction - high * 10000;
+  std::uint32_t middle = low / 100;
+  put_pair(out + 1, high);
+  put_pair(out + 3, middle);
+  put_pair(out + 5, low - middle * 100);
+  return out + 7;
 }
 
-/// Writes the integer m * 2^e, for e from 20 to 104, with six zero decimals.
-char* append_large(char* out, std::uint32_t m, int e) {
-  big_integer n(m);
-  n.shift_left(e);
+/// Writes the magnitude of a binary32 value of 2^44 or more, infinity or
+/// NaN, given its biased exponent and its stored significand: the exact
+/// integer with six zero decimals, or as printf writes the other two.
+[[gnu::noinline]] char* append_large(char* out, std::uint32_t biased_exponent, std::uint32_t m) {
+  if (biased_exponent == 0xff) {  // never read or computed, but printf writes them so
+    std::memcpy(out, m == 0 ? "inf" : "nan", 3);
+    return out + 3;
+  }
+  big_integer n(m | 0x800000);
+  n.shift_left(static_cast<int>(biased_exponent) - 150);
   std::uint32_t groups[5];  // nine digits each, the last first: 2^128 has 39 digits
   int count = 0;
   while (!n.is_zero())
@@ -467,21 +565,17 @@ char* append_large(char* out, std::uint32_t m, int e) {
 
 char* append_real(char* out, float value) {
   std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
-  if (bits >> 31)
-    *out++ = '-';  // -0.0 and values that round to zero keep their sign, as printf does
+  *out = '-';
+  out += bits >> 31;  // -0.0 and values that round to zero keep their sign, as printf does
   std::uint32_t biased_exponent = (bits >> 23) & 0xff;
   std::uint32_t m = bits & 0x7fffff;
-  if (biased_exponent == 0xff) {  // never read or computed, but printf writes them so
-    std::memcpy(out, m == 0 ? "inf" : "nan", 3);
-    return out + 3;
-  }
+  if (biased_exponent > 150 + 19) [[unlikely]]
+    return append_large(out, biased_exponent, m);
   int e = -149;  // subnormal
   if (biased_exponent != 0) {
     m |= 0x800000;
     e = static_cast<int>(biased_exponent) - 150;
   }
-  if (e > 19)
-    return append_large(out, m, e);
   return append_millionths(out, scaled_by_million(m, e));
 }
 
@@ -500,11 +594,11 @@ float feet_to_metres(std::int32_t feet) {
   if (feet < 0)
     magnitude = 0u - magnitude;
   // The product has up to 84 bits: its high part in 64 bits, the low 32 bits
-  // apart, from 32 x 32 -> 64-bit pieces.
+  // apart, from 32 x 32 -> 64-bit pieces. Below 2^57 it is taken whole.
   std::uint64_t low = std::uint64_t{magnitude} * (factor & 0xffffffff);  // below 2^64
   std::uint64_t high = std::uint64_t{magnitude} * (factor >> 32) + (low >> 32);
   auto low_bits = static_cast<std::uint32_t>(low);
-  std::uint32_t bits = high >= std::uint64_t{1} << 24
+  std::uint32_t bits = high >= std::uint64_t{1} << 25
                            ? nearest_binary32(high, 32 - 54, low_bits != 0)
                            : nearest_binary32(high << 32 | low_bits, -54, false);
   return std::bit_cast<float>(bits | static_cast<std::uint32_t>(feet < 0) << 31);
