@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "common/eight_bytes.h"
+
 // No floating-point operation takes part in any result here: a 32-bit x86
 // build may keep intermediate values in wider registers, and the library's
 // conversions depend on the locale or are missing from some C++ libraries.
@@ -209,17 +211,6 @@ const char* read_digits(const char* p, const char* end, std::uint64_t& n) {
   }
   return p;
 }
-
-/// The eight bytes at `p` as one integer, the first in its lowest byte,
-/// whatever the machine's byte order.
-std::uint64_t load_eight(const char* p) {
-  std::uint64_t chunk = 0;
-  for (int i = 0; i < 8; ++i)
-    chunk |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
-  return chunk;
-}
-
-constexpr std::uint64_t every_byte = 0x0101010101010101;
 
 /// How many of the bytes of `chunk`, from its lowest, are digits before the
 /// first one that is not (8 when all are).
@@ -440,22 +431,6 @@ const char* read_real(const char* p, const char* end, float& value) {
 
 namespace {
 
-/// `m` * 2^e * 10^6 rounded to an integer, ties to even, for m below 2^24
-/// and e at most 19, so that m * 10^6 * 2^e fits in 64 bits and the rounding
-/// is one exact integer division.
-std::uint64_t scaled_by_million(std::uint64_t m, int e) {
-  std::uint64_t n = m * 1000000;  // below 2^44
-  if (e >= 0)
-    return n << e;
-  int shift = -e;
-  if (shift >= 45)  // n / 2^shift is below one half
-    return 0;
-  // Adding one less than half, and one more for an odd quotient, carries
-  // into the quotient exactly when the value rounds up, ties to even.
-  std::uint64_t half = std::uint64_t{1} << (shift - 1);
-  return (n + (half - 1) + ((n >> shift) & 1)) >> shift;
-}
-
 /// "00" to "99": two digits are written at a time.
 constexpr char digit_pairs[] =
     "00010203040506070809"
@@ -540,16 +515,24 @@ char* append_millionths(char* out, std::uint64_t scaled) {
   return out + 7;
 }
 
-/// Writes the magnitude of a binary32 value of 2^44 or more, infinity or
-/// NaN, given its biased exponent and its stored significand: the exact
-/// integer with six zero decimals, or as printf writes the other two.
-[[gnu::noinline]] char* append_large(char* out, std::uint32_t biased_exponent, std::uint32_t m) {
+/// Writes the magnitude of a binary32 value outside [2^-21, 2^23), given its
+/// bits: zero for those below (all of them below half a millionth), the
+/// exact integer with six zero decimals for those above, and infinity and
+/// NaN as printf writes them.
+[[gnu::noinline]] char* append_other_real(char* out, std::uint32_t bits) {
+  std::uint32_t biased_exponent = (bits >> 23) & 0xff;
+  std::uint32_t m = (bits & 0x7fffff) | 0x800000;
   if (biased_exponent == 0xff) {  // never read or computed, but printf writes them so
-    std::memcpy(out, m == 0 ? "inf" : "nan", 3);
+    std::memcpy(out, (bits & 0x7fffff) == 0 ? "inf" : "nan", 3);
     return out + 3;
   }
-  big_integer n(m | 0x800000);
-  n.shift_left(static_cast<int>(biased_exponent) - 150);
+  if (biased_exponent < 150)  // below 2^-21, subnormals and zero included
+    return append_millionths(out, 0);
+  int e = static_cast<int>(biased_exponent) - 150;
+  if (e < 20)  // m * 10^6 * 2^e fits 64 bits
+    return append_millionths(out, std::uint64_t{m} * 1000000 << e);
+  big_integer n(m);
+  n.shift_left(e);
   std::uint32_t groups[5];  // nine digits each, the last first: 2^128 has 39 digits
   int count = 0;
   while (!n.is_zero())
@@ -567,16 +550,13 @@ char* append_real(char* out, float value) {
   std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
   *out = '-';
   out += bits >> 31;  // -0.0 and values that round to zero keep their sign, as printf does
-  std::uint32_t biased_exponent = (bits >> 23) & 0xff;
-  std::uint32_t m = bits & 0x7fffff;
-  if (biased_exponent > 150 + 19) [[unlikely]]
-    return append_large(out, biased_exponent, m);
-  int e = -149;  // subnormal
-  if (biased_exponent != 0) {
-    m |= 0x800000;
-    e = static_cast<int>(biased_exponent) - 150;
-  }
-  return append_millionths(out, scaled_by_million(m, e));
+  // A normal value is m * 2^-shift with m below 2^24. From 2^-21 to 2^23 its
+  // millionths need one rounding shift, m * 10^6 fitting 44 bits.
+  int shift = 150 - static_cast<int>((bits >> 23) & 0xff);
+  if (shift < 1 || shift > 44) [[unlikely]]
+    return append_other_real(out, bits);
+  std::uint64_t millionths = ((bits & 0x7fffff) | 0x800000) * std::uint64_t{1000000};
+  return append_millionths(out, shift_rounding(millionths, shift, false));
 }
 
 // ---- Feet to metres -----------------------------------------------------------

@@ -164,6 +164,7 @@ TEST(text, Escapes) {
     const char* out;
   } const cases[] = {
       {"Plain_name-1.5", "Plain_name-1.5"},
+      {"Hut_one>two&three<", "Hut_one&gt;two&amp;three&lt;"},  // > ends the first eight bytes
       {"Tom&Jerry <3> \"quoted\" 'single'", "Tom&amp;Jerry &lt;3&gt; \"quoted\" 'single'"},
       {"Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
       {"\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},        // U+10FFFF

@@ -209,6 +209,13 @@ TEST(scanner, TokenRunsToWhiteSpace) {
   EXPECT_EQ(token, "next");
   EXPECT_FALSE(s.token(token));
   EXPECT_EQ(token, "next");
+  scanner t(
+      "abc\x01"
+      "defghij klm");  // a control character that is no white space
+  EXPECT_TRUE(t.token(token));
+  EXPECT_EQ(token,
+            "abc\x01"
+            "defghij");
 }
 
 TEST(scanner, CommaSkipsNoWhiteSpace) {
