@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/big_integer.h"
 #include "common/eight_bytes.h"
 
 // No floating-point operation takes part in any result here: a 32-bit x86
@@ -41,106 +42,6 @@ constexpr std::uint64_t powers_of_ten[] = {1,
                                            1000000000000000000,
                                            10000000000000000000u};
 
-// ---- Big integers -------------------------------------------------------------
-
-/// A nonnegative integer of up to 640 bits, for the rare numbers the 64-bit
-/// paths cannot take: a real of many digits or far from 1, and the digits of
-/// binary32 values of 2^44 and more. No allocation.
-struct big_integer {
-  static constexpr int capacity = 20;
-  std::uint32_t limbs[capacity] = {};  // least significant first
-  int size = 0;                        // limbs in use; the highest one is not zero
-
-  explicit big_integer(std::uint32_t n) {
-    limbs[0] = n;
-    size = n != 0;
-  }
-
-  bool is_zero() const {
-    return size == 0;
-  }
-
-  int bit_length() const {
-    return size == 0 ? 0 : 32 * size - std::countl_zero(limbs[size - 1]);
-  }
-
-  /// this = this * factor + addend.
-  void multiply_add(std::uint32_t factor, std::uint32_t addend) {
-    std::uint64_t carry = addend;
-    for (int i = 0; i < size; ++i) {
-      carry += std::uint64_t{limbs[i]} * factor;
-      limbs[i] = static_cast<std::uint32_t>(carry);
-      carry >>= 32;
-    }
-    if (carry != 0)
-      limbs[size++] = static_cast<std::uint32_t>(carry);
-  }
-
-  /// this = this * 10^n.
-  void multiply_by_power_of_ten(int n) {
-    for (; n >= 9; n -= 9)
-      multiply_add(1000000000, 0);
-    multiply_add(static_cast<std::uint32_t>(powers_of_ten[n]), 0);
-  }
-
-  void shift_left(int bits) {
-    if (size == 0 || bits == 0)
-      return;
-    int words = bits / 32;
-    int rest = bits % 32;
-    int top = size + words;
-    limbs[top] = 0;
-    for (int i = size - 1; i >= 0; --i) {
-      std::uint64_t moved = std::uint64_t{limbs[i]} << rest;
-      limbs[i + words + 1] |= static_cast<std::uint32_t>(moved >> 32);
-      limbs[i + words] = static_cast<std::uint32_t>(moved);
-    }
-    std::fill(limbs, limbs + words, 0);
-    size = limbs[top] != 0 ? top + 1 : top;
-  }
-
-  void halve() {
-    for (int i = 0; i < size; ++i)
-      limbs[i] = (limbs[i] >> 1) | (i + 1 < size ? limbs[i + 1] << 31 : 0);
-    if (size > 0 && limbs[size - 1] == 0)
-      --size;
-  }
-
-  /// this = this - other, for `other` not above this.
-  void subtract(const big_integer& other) {
-    std::uint32_t borrow = 0;
-    for (int i = 0; i < size; ++i) {
-      std::uint64_t taken = std::uint64_t{i < other.size ? other.limbs[i] : 0} + borrow;
-      borrow = limbs[i] < taken;
-      limbs[i] = static_cast<std::uint32_t>(limbs[i] - taken);
-    }
-    while (size > 0 && limbs[size - 1] == 0)
-      --size;
-  }
-
-  /// this = this / divisor; returns the remainder.
-  std::uint32_t divide(std::uint32_t divisor) {
-    std::uint64_t remainder = 0;
-    for (int i = size - 1; i >= 0; --i) {
-      std::uint64_t n = (remainder << 32) | limbs[i];
-      limbs[i] = static_cast<std::uint32_t>(n / divisor);
-      remainder = n % divisor;
-    }
-    while (size > 0 && limbs[size - 1] == 0)
-      --size;
-    return static_cast<std::uint32_t>(remainder);
-  }
-};
-
-bool at_least(const big_integer& a, const big_integer& b) {
-  if (a.size != b.size)
-    return a.size > b.size;
-  for (int i = a.size - 1; i >= 0; --i)
-    if (a.limbs[i] != b.limbs[i])
-      return a.limbs[i] > b.limbs[i];
-  return true;
-}
-
 // ---- Binary32 from its bits -------------------------------------------------
 
 constexpr std::uint32_t infinity_bits = 0x7f800000;
@@ -149,12 +50,21 @@ constexpr std::uint32_t infinity_bits = 0x7f800000;
 /// and `m` below 2^63; `inexact` says whether a nonzero fraction lies below
 /// the last bit of `m`, and may only be set when `drop` >= 2.
 std::uint64_t shift_rounding(std::uint64_t m, int drop, bool inexact) {
-  m |=
-      static_cast<std::uint64_t>(inexact);  // below the bit under the kept ones: decides ties alone
+  // Set below the bit after the kept ones, the flag only decides ties.
+  m |= static_cast<std::uint64_t>(inexact);
   // Adding one less than half, and one more for an odd quotient, carries
   // into the quotient exactly when the value rounds up, ties to even.
   std::uint64_t half = std::uint64_t{1} << (drop - 1);
   return (m + (half - 1) + ((m >> drop) & 1)) >> drop;
+}
+
+/// The bits of the binary32 value `kept` * 2^`last`, for `kept` below 2^23
+/// (a subnormal, `last` = -149) or up to 2^24 (a normal value, or one that
+/// rounding carried into the next power of two).
+std::uint64_t binary32_bits(std::uint64_t kept, int last) {
+  // A normal value's leading bit adds one to the exponent field, which thus
+  // counts from 0 for subnormals.
+  return (static_cast<std::uint64_t>(last + 149) << 23) + kept;
 }
 
 /// The bits of the binary32 value nearest to (m + f) * 2^e, ties to even,
@@ -169,10 +79,15 @@ std::uint32_t nearest_binary32(std::uint64_t m, int e, bool inexact) {
   int last = std::max(e + length - 24, -149);
   int drop = last - e;  // below 64 for e >= -200
   std::uint64_t kept = drop <= 0 ? m << -drop : shift_rounding(m, drop, inexact);
-  // A normal value's leading bit adds one to the exponent field, which thus
-  // counts from 0 for subnormals; a carry to 2^24 moves on to the next.
-  std::uint64_t bits = (static_cast<std::uint64_t>(last + 149) << 23) + kept;
+  std::uint64_t bits = binary32_bits(kept, last);
   return bits >= infinity_bits ? infinity_bits : static_cast<std::uint32_t>(bits);
+}
+
+/// `nearest_binary32` for m from 2^25 to 2^63 and a result that is sure to
+/// be a normal binary32 value: the common numbers, on a shorter way.
+std::uint32_t nearest_normal_binary32(std::uint64_t m, int e, bool inexact) {
+  int drop = 40 - std::countl_zero(m);  // keeps 24 bits
+  return static_cast<std::uint32_t>(binary32_bits(shift_rounding(m, drop, inexact), e + drop));
 }
 
 // ---- Reading ----------------------------------------------------------------
@@ -416,13 +331,13 @@ const char* read_real(const char* p, const char* end, float& value) {
   // digits / 5^k * 2^-k, and with the digits moved to the top of 63 bits
   // the quotient by 5^k keeps 27 bits or more, the remainder saying whether
   // it is exact.
-  bool exponent = q < end && (*q == 'e' || *q == 'E');
+  bool exponent = q < end && (*q | 0x20) == 'e';  // or 'E'
   if (exponent || count > 18 || decimals > 15 || digits == 0) [[unlikely]]
     return read_other_real(start, end, value);
   int shift = std::countl_zero(digits) - 1;
   std::uint64_t n = digits << shift;
   std::uint64_t divisor = powers_of_five[decimals];
-  std::uint32_t bits = nearest_binary32(n / divisor, -shift - decimals, n % divisor != 0);
+  std::uint32_t bits = nearest_normal_binary32(n / divisor, -shift - decimals, n % divisor != 0);
   value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
   return q;
 }
@@ -579,7 +494,7 @@ float feet_to_metres(std::int32_t feet) {
   std::uint64_t high = std::uint64_t{magnitude} * (factor >> 32) + (low >> 32);
   auto low_bits = static_cast<std::uint32_t>(low);
   std::uint32_t bits = high >= std::uint64_t{1} << 25
-                           ? nearest_binary32(high, 32 - 54, low_bits != 0)
-                           : nearest_binary32(high << 32 | low_bits, -54, false);
+                           ? nearest_normal_binary32(high, 32 - 54, low_bits != 0)
+                           : nearest_normal_binary32(high << 32 | low_bits, -54, false);
   return std::bit_cast<float>(bits | static_cast<std::uint32_t>(feet < 0) << 31);
 }
