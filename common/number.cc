@@ -299,6 +299,12 @@ const char* read_integer(const char* p, const char* end, std::int32_t& value) {
   bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
+  // One digit and no more: most integers of a record.
+  if (end - p >= 2 && digit_value(p[0]) <= 9 && digit_value(p[1]) > 9) {
+    auto n = static_cast<std::int32_t>(digit_value(p[0]));
+    value = negative ? -n : n;
+    return p + 1;
+  }
   std::uint64_t magnitude = 0;
   const char* q = read_digits(p, end, magnitude);
   if (q == p)

@@ -52,6 +52,7 @@ TEST(scanner, Integers) {
       {"17", true, 17, 2},
       {" \t\n\v\f\r-17,", true, -17, 9},
       {"+5", true, 5, 2},
+      {"-3,", true, -3, 2},  // one digit and no more: the shortest way
       {"007", true, 7, 3},
       {"999999999", true, 999999999, 9},  // the most digits of the short way
       {"2147483647", true, max, 10},
