@@ -338,8 +338,11 @@ const char* read_real(const char* p, const char* end, float& value) {
   // the quotient by 5^k keeps 27 bits or more, the remainder saying whether
   // it is exact.
   bool exponent = q < end && (*q | 0x20) == 'e';  // or 'E'
-  if (exponent || count > 18 || decimals > 15 || digits == 0) [[unlikely]]
+  if (exponent || count > 18 || decimals > 15 || digits == 0) [[unlikely]] {
+    if (count == 0)  // not even a digit: no number, as where a pattern stops
+      return nullptr;
     return read_other_real(start, end, value);
+  }
   int shift = std::countl_zero(digits) - 1;
   std::uint64_t n = digits << shift;
   std::uint64_t divisor = powers_of_five[decimals];
