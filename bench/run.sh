@@ -22,6 +22,10 @@
 # pathtrove, it also times those on the expected layouts in the same runs,
 # checks that they write the same documents and prints new/reference.
 #
+# Where valgrind is installed, it also counts the instructions per line of
+# every layout with callgrind, which, unlike wall times, do not move with the
+# other work on the machine (of the reference build too, when given).
+#
 #   bench/run.sh
 #   BENCH_REFERENCE=../old-build bench/run.sh
 #
@@ -82,7 +86,8 @@ else
   scratch=$(mktemp -d "${TMPDIR:-/tmp}/trove-bench.XXXXXX")
 fi
 cleanup() {
-  rm -f "$scratch"/small.* "$scratch"/full.* "$scratch"/time.txt "$scratch"/cpu.txt
+  rm -f "$scratch"/small.* "$scratch"/full.* "$scratch"/counted.* "$scratch"/time.txt \
+    "$scratch"/cpu.txt
   rmdir "$scratch" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -380,6 +385,47 @@ table "${other_kinds[@]}"
 
 # ---- Targets -----------------------------------------------------------------
 
+# ---- Instructions per line ---------------------------------------------------
+
+# Callgrind counts each program's instructions on COUNTED lines of a layout
+# and on its header alone; the difference per line leaves start-up out.
+counted=200000
+declare -A per_line
+
+# instructions PROGRAM INPUT: the instructions callgrind counts in one run.
+instructions() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" "$2" 2>&1 >/dev/null |
+    awk '/I +refs:/ {gsub(",", "", $NF); print $NF}'
+}
+
+# count_per_line NAME PROGRAM KIND: sets per_line[NAME.KIND].
+count_per_line() {
+  local all header
+  all=$(instructions "$2" "$scratch/counted.$3")
+  header=$(instructions "$2" "$scratch/counted.$3.header")
+  per_line[$1.$3]=$(awk -v all="$all" -v header="$header" -v n="$counted" \
+    'BEGIN {printf "%.0f", (all - header) / n}')
+}
+
+if command -v valgrind >/dev/null; then
+  echo "Instructions per line (callgrind, $counted lines, start-up left out):"
+  printf '%-10s %-9s %8s %10s %11s\n' program kind ours reference "x expected"
+  for kind in "${kinds[@]}" "${other_kinds[@]}"; do
+    program=$(program_for "$kind")
+    "$generate" "$kind" "$counted" >"$scratch/counted.$kind"
+    "$generate" "$kind" 0 >"$scratch/counted.$kind.header"
+    count_per_line ours "$build/$program" "$kind"
+    [ -n "$reference" ] && count_per_line reference "$reference/$program" "$kind"
+    awk -v program="$program" -v kind="$kind" -v ours="${per_line[ours.$kind]}" \
+      -v reference="${per_line[reference.$kind]:--}" -v expected="${per_line[ours.${kind%-other}]}" '
+      BEGIN {
+        printf "%-10s %-9s %8d %10s %11s\n", program, kind, ours, reference,
+          (kind ~ /-other$/ ? sprintf("%.2f", ours / expected) : "-")
+      }'
+  done
+  echo
+fi
+
 echo "Load average after measuring: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 echo "Targets (full size, from wall times, CPU times in brackets; RSS for both sizes):"
@@ -432,6 +478,30 @@ for kind in "${other_kinds[@]}"; do
   ratio_check "$(program_for "$kind")" "$kind" expected 1.5 "expected, per line"
   rss_check "$(program_for "$kind")" "$kind"
 done
+
+# instruction_check KIND LIMIT: instructions per line against LIMIT, a count
+# or, for the other writers' layouts, a multiple of the expected layout's.
+instruction_check() {
+  local kind=$1 limit=$2
+  awk -v name="$(program_for "$kind")" -v kind="$kind" -v limit="$limit" \
+    -v ours="${per_line[ours.$kind]}" -v expected="${per_line[ours.${kind%-other}]}" '
+    BEGIN {
+      if (kind ~ /-other$/) {
+        ratio = ours / expected
+        printf "  %-10s %-9s %5.2fx expected, instructions per line (at most %s)  %s\n", name,
+          kind, ratio, limit, (ratio <= limit ? "ok" : "MISSED")
+      } else {
+        printf "  %-10s %-9s %5d instructions per line (at most %s)  %s\n", name, kind, ours,
+          limit, (ours <= limit ? "ok" : "MISSED")
+      }
+    }'
+}
+if [ -n "${per_line[ours.wpt]:-}" ]; then
+  instruction_check wpt 1370
+  instruction_check plt 575
+  instruction_check wpt-other 1.3
+  instruction_check plt-other 1.5
+fi
 
 $same || {
   echo "run.sh: a document differs from the baseline's or the reference's, or is wrong" >&2

@@ -3,29 +3,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 #include "common/output.h"
-
-/// Longest text one "%f" slot can take: the sign, the integer digits of the
-/// largest binary32 value (39), the point and six decimals.
-constexpr std::size_t max_real_length =
-    1 + (std::numeric_limits<float>::max_exponent10 + 1) + 1 + 6;
 
 /// Most bytes one input byte of text can become in a "%s" slot ("&amp;").
 constexpr std::size_t max_text_growth = 5;
 
 /// Writes the XML declaration and the start tag of the `kml` element.
 void put_prologue(output& out);
-
-/// Writes `value`, widened to binary64, in fixed-point notation with six
-/// decimals, exactly as printf("%f") does (ties to even); returns the end.
-/// `out` must have room for `max_real_length` bytes.
-char* append_real(char* out, float value);
-
-/// The binary32 value nearest to `feet` times the binary64 value of 0.3048.
-float feet_to_metres(std::int32_t feet);
 
 /// Writes `text` as XML character data in UTF-8 and returns the end: & < >
 /// escaped, well-formed UTF-8 copied unchanged but for characters XML

@@ -3,10 +3,21 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/number.h"
+
 /// Whether `c` is white space as every piece skips it: blank, tab, line
 /// feed, vertical tab, form feed, carriage return.
 inline bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
+  constexpr std::uint64_t spaces = std::uint64_t{1} << ' ' | 0x3e00;  // and \t \n \v \f \r
+  auto u = static_cast<unsigned char>(c);
+  return u <= ' ' && (spaces >> u & 1) != 0;
+}
+
+/// The first byte at or after `p` that is not white space, or `end`.
+inline const char* skip_space(const char* p, const char* end) {
+  while (p < end && is_space(*p))
+    ++p;
+  return p;
 }
 
 /// Takes fields out of one line, left to right, the way a record pattern of
@@ -21,13 +32,25 @@ struct scanner {
 
   /// "%d": white space, an optional sign and decimal digits. Every digit is
   /// consumed; a value beyond 32 bits is stored saturated.
-  bool integer(std::int32_t& value);
+  bool integer(std::int32_t& value) {
+    const char* number_end = read_integer(skip_space(pos, end), end, value);
+    if (!number_end)
+      return false;
+    pos = number_end;
+    return true;
+  }
 
   /// "%f": white space and a decimal real (sign, digits with an optional
   /// point and fraction, optional exponent), rounded to binary32. Fails on
   /// "inf", "nan", hexadecimal and on values beyond the binary32 range; a
   /// value too small for binary32 is stored as zero.
-  bool real(float& value);
+  bool real(float& value) {
+    const char* number_end = read_real(skip_space(pos, end), end, value);
+    if (!number_end)
+      return false;
+    pos = number_end;
+    return true;
+  }
 
   /// "%s": white space, then the longest run of bytes that are not white
   /// space. Commas do not end it. Fails when only white space is left.

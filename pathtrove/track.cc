@@ -2,6 +2,7 @@
 
 #include "common/fields.h"
 #include "common/kml_text.h"
+#include "common/number.h"
 #include "common/scanner.h"
 
 namespace {

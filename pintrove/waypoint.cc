@@ -4,6 +4,7 @@
 
 #include "common/fields.h"
 #include "common/kml_text.h"
+#include "common/number.h"
 #include "common/scanner.h"
 
 namespace {
@@ -16,15 +17,21 @@ void keep_name(waypoint& w, std::string_view name) {
   std::memcpy(w.name, name.data(), w.name_length);
 }
 
+/// ",%d" for each of `fields`, in order.
+bool scan_integers(scanner& s, std::int32_t* fields, std::size_t count) {
+  // One loop rather than a chain: the piece's code is there once.
+  for (std::size_t i = 0; i < count; ++i)
+    if (!(s.comma() && s.integer(fields[i])))
+      return false;
+  return true;
+}
+
 /// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
 /// Field 11 must be empty, so its two commas stand side by side.
 bool scan_position(scanner& s, waypoint& w) {
   return s.real(w.latitude) && s.comma() && s.real(w.longitude) && s.comma() && s.real(w.field5) &&
-         s.comma() && s.integer(w.fields6_to_10[0]) && s.comma() && s.integer(w.fields6_to_10[1]) &&
-         s.comma() && s.integer(w.fields6_to_10[2]) && s.comma() && s.integer(w.fields6_to_10[3]) &&
-         s.comma() && s.integer(w.fields6_to_10[4]) && s.comma() && s.comma() &&
-         s.integer(w.fields12_to_14[0]) && s.comma() && s.integer(w.fields12_to_14[1]) &&
-         s.comma() && s.integer(w.fields12_to_14[2]) && s.comma() && s.integer(w.altitude_feet);
+         scan_integers(s, w.fields6_to_10, 5) && s.comma() &&
+         scan_integers(s, w.fields12_to_14, 3) && s.comma() && s.integer(w.altitude_feet);
 }
 
 /// Scans the line with the record pattern "%d,%s%f,...": true when the scan

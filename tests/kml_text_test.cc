@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/number.h"
 #include "gtest/gtest.h"
 #include "tests/memory_stream.h"
 
@@ -91,27 +92,28 @@ TEST(real_text, ExhaustiveMatchesPrintf) {
   }
 }
 
-__extension__ typedef unsigned __int128 uint128;
-
 /// The binary32 value nearest to feet * 0.3048 (the binary64 constant),
-/// worked out in exact integer arithmetic.
+/// worked out on the exact product in 32-bit words, one bit at a time.
 float exact_metres(std::int32_t feet) {
-  int factor_exponent;
-  double fraction = std::frexp(0.3048, &factor_exponent);
-  auto factor = static_cast<std::int64_t>(std::ldexp(fraction, 53));  // 0.3048 = factor * 2^(e-53)
-  uint128 product = static_cast<uint128>(std::abs(static_cast<std::int64_t>(feet))) * factor;
-  if (product == 0)
-    return 0.0f;
-  int bits = 0;
-  for (uint128 p = product; p != 0; p >>= 1)
-    ++bits;
-  int drop = bits - 24;
-  auto kept = static_cast<std::uint64_t>(product >> drop);
-  uint128 rest = product & ((static_cast<uint128>(1) << drop) - 1);
-  uint128 half = static_cast<uint128>(1) << (drop - 1);
-  if (rest > half || (rest == half && (kept & 1)))
-    ++kept;
-  float magnitude = std::ldexp(static_cast<float>(kept), drop + factor_exponent - 53);
+  int scale = 0;
+  double fraction = std::frexp(0.3048, &scale);
+  auto factor = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+  scale -= 53;  // 0.3048 = factor * 2^scale
+  auto f = static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(feet)));
+  std::uint64_t part = f * (factor & 0xffffffff);  // the product is high * 2^32 + low
+  std::uint64_t high = f * (factor >> 32) + (part >> 32);
+  std::uint64_t low = part & 0xffffffff;
+  bool round = false, sticky = false;  // the last bit shifted out; any other one
+  while (high != 0 || low >= (1u << 24)) {
+    sticky = sticky || round;
+    round = low & 1;
+    low = (low >> 1) | ((high & 1) << 31);
+    high >>= 1;
+    ++scale;
+  }
+  if (round && (sticky || (low & 1)))
+    ++low;
+  float magnitude = std::ldexp(static_cast<float>(low), scale);
   return feet < 0 ? -magnitude : magnitude;
 }
 
@@ -162,6 +164,7 @@ TEST(text, Escapes) {
     const char* out;
   } const cases[] = {
       {"Plain_name-1.5", "Plain_name-1.5"},
+      {"Hut_one>two&three<", "Hut_one&gt;two&amp;three&lt;"},  // > ends the first eight bytes
       {"Tom&Jerry <3> \"quoted\" 'single'", "Tom&amp;Jerry &lt;3&gt; \"quoted\" 'single'"},
       {"Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
       {"\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},        // U+10FFFF

@@ -52,7 +52,9 @@ TEST(scanner, Integers) {
       {"17", true, 17, 2},
       {" \t\n\v\f\r-17,", true, -17, 9},
       {"+5", true, 5, 2},
+      {"-3,", true, -3, 2},  // one digit and no more: the shortest way
       {"007", true, 7, 3},
+      {"999999999", true, 999999999, 9},  // the most digits of the short way
       {"2147483647", true, max, 10},
       {"2147483648", true, max, 10},
       {"-2147483648", true, min, 11},
@@ -100,6 +102,27 @@ TEST(scanner, Reals) {
       {"1e-40", true, 1e-40f, 5},
       {"1e-50", true, 0.0f, 5},  // too small: zero
       {"0.0000000000000000000000000000000000000000000000000001", true, 0.0f, 54},
+      {"123456789012345678", true, 123456789012345678.0f, 18},    // 18 digits: one division
+      {"1234567890123456789", true, 1234567890123456789.0f, 19},  // 19: the exact way
+      {"0.123456789012345", true, 0.123456789012345f, 17},        // 15 decimals
+      {"0.1234567890123456", true, 0.1234567890123456f, 18},      // 16
+      {"47.421630,10.985206", true, 47.421630f, 9},               // decimals 8 bytes at a time
+      {"1.2345678901234,5678", true, 1.2345678901234f, 15},       // 8 of them, then 5
+      {"1.000000059604644775390625", true, 1.0f, 26},             // halfway: to even
+      {"1."
+       "0000000596046447753906250000000000000000000000000000000000000000000000000000000000000000000"
+       "0000000000000000000000000000000001",
+       true, 1.00000012f, 127},  // a nonzero 127th digit
+      {"7."
+       "0064923216240853546186479164495806564013097093825788587853414194489554134293030074331909418"
+       "1060791015625e-46",
+       true, 0.0f, 110},  // half the least
+      {"7."
+       "0064923216240853546186479164495806564013097093825788587853414194489554134293030074331909418"
+       "10607910156251e-46",
+       true, 1e-45f, 111},
+      {"340282356779733661637539395458142568447.9", true, 3.4028235e38f, 41},  // just below
+      {"340282356779733661637539395458142568448", false, unchanged, 0},        // halfway to 2^128
       {"3.5e38", false, unchanged, 0},  // too large for binary32
       {"-1e39", false, unchanged, 0},
       {"100000000000000000000000000000000000000000", false, unchanged, 0},
@@ -189,6 +212,13 @@ TEST(scanner, TokenRunsToWhiteSpace) {
   EXPECT_EQ(token, "next");
   EXPECT_FALSE(s.token(token));
   EXPECT_EQ(token, "next");
+  scanner t(
+      "abc\x01"
+      "defghij klm");  // a control character that is no white space
+  EXPECT_TRUE(t.token(token));
+  EXPECT_EQ(token,
+            "abc\x01"
+            "defghij");
 }
 
 TEST(scanner, CommaSkipsNoWhiteSpace) {

@@ -1,0 +1,30 @@
+#pragma once
+
+// Eight bytes of text at a time in one 64-bit integer, for the loops that
+// run over most bytes of a line. Plain integer arithmetic, the same on every
+// machine: the first byte is always the lowest, whatever the byte order.
+
+#include <cstdint>
+
+/// 0x01 in every byte: `c * every_byte` has `c` in every byte.
+constexpr std::uint64_t every_byte = 0x0101010101010101;
+
+/// The eight bytes at `p` as one integer, the first in its lowest byte.
+inline std::uint64_t load_eight(const char* p) {
+  std::uint64_t chunk = 0;
+  for (int i = 0; i < 8; ++i)
+    chunk |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  return chunk;
+}
+
+/// Whether a byte of `chunk` is below `n`, which is at most 0x80.
+constexpr bool has_byte_below(std::uint64_t chunk, std::uint64_t n) {
+  // The lowest such byte borrows and keeps its top bit clear; bytes above
+  // it may be marked wrongly, which does not change the answer.
+  return ((chunk - n * every_byte) & ~chunk & 0x80 * every_byte) != 0;
+}
+
+/// Whether a byte of `chunk` is `c`.
+constexpr bool has_byte(std::uint64_t chunk, unsigned char c) {
+  return has_byte_below(chunk ^ (c * every_byte), 1);
+}

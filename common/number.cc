@@ -1,0 +1,509 @@
+#include "common/number.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "common/big_integer.h"
+#include "common/eight_bytes.h"
+
+// No floating-point operation takes part in any result here: a 32-bit x86
+// build may keep intermediate values in wider registers, and the library's
+// conversions depend on the locale or are missing from some C++ libraries.
+// Every value is built from its bits, every rounding decided on integers.
+
+namespace {
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+/// 10^0 to 10^19, the powers of ten that fit in 64 bits.
+constexpr std::uint64_t powers_of_ten[] = {1,
+                                           10,
+                                           100,
+                                           1000,
+                                           10000,
+                                           100000,
+                                           1000000,
+                                           10000000,
+                                           100000000,
+                                           1000000000,
+                                           10000000000,
+                                           100000000000,
+                                           1000000000000,
+                                           10000000000000,
+                                           100000000000000,
+                                           1000000000000000,
+                                           10000000000000000,
+                                           100000000000000000,
+                                           1000000000000000000,
+                                           10000000000000000000u};
+
+// ---- Binary32 from its bits -------------------------------------------------
+
+constexpr std::uint32_t infinity_bits = 0x7f800000;
+
+/// `m` / 2^`drop` rounded to an integer, ties to even, for 1 <= `drop` <= 63
+/// and `m` below 2^63; `inexact` says whether a nonzero fraction lies below
+/// the last bit of `m`, and may only be set when `drop` >= 2.
+std::uint64_t shift_rounding(std::uint64_t m, int drop, bool inexact) {
+  // Set below the bit after the kept ones, the flag only decides ties.
+  m |= static_cast<std::uint64_t>(inexact);
+  // Adding one less than half, and one more for an odd quotient, carries
+  // into the quotient exactly when the value rounds up, ties to even.
+  std::uint64_t half = std::uint64_t{1} << (drop - 1);
+  return (m + (half - 1) + ((m >> drop) & 1)) >> drop;
+}
+
+/// The bits of the binary32 value `kept` * 2^`last`, for `kept` below 2^23
+/// (a subnormal, `last` = -149) or up to 2^24 (a normal value, or one that
+/// rounding carried into the next power of two).
+std::uint64_t binary32_bits(std::uint64_t kept, int last) {
+  // A normal value's leading bit adds one to the exponent field, which thus
+  // counts from 0 for subnormals.
+  return (static_cast<std::uint64_t>(last + 149) << 23) + kept;
+}
+
+/// The bits of the binary32 value nearest to (m + f) * 2^e, ties to even,
+/// where 0 < m < 2^63, e >= -200 and 0 <= f < 1; `inexact` says whether f
+/// is not zero, and may only be set when m >= 2^25, so that f lies below the
+/// two bits after the kept ones. `infinity_bits` when the value rounds
+/// beyond the binary32 range.
+std::uint32_t nearest_binary32(std::uint64_t m, int e, bool inexact) {
+  int length = 64 - std::countl_zero(m);
+  // The weight of the result's last bit: 2^last. It keeps 24 bits, but none
+  // below the last bit of the smallest subnormal.
+  int last = std::max(e + length - 24, -149);
+  int drop = last - e;  // below 64 for e >= -200
+  std::uint64_t kept = drop <= 0 ? m << -drop : shift_rounding(m, drop, inexact);
+  std::uint64_t bits = binary32_bits(kept, last);
+  return bits >= infinity_bits ? infinity_bits : static_cast<std::uint32_t>(bits);
+}
+
+/// `nearest_binary32` for m from 2^25 to 2^63 and a result that is sure to
+/// be a normal binary32 value: the common numbers, on a shorter way.
+std::uint32_t nearest_normal_binary32(std::uint64_t m, int e, bool inexact) {
+  int drop = 40 - std::countl_zero(m);  // keeps 24 bits
+  return static_cast<std::uint32_t>(binary32_bits(shift_rounding(m, drop, inexact), e + drop));
+}
+
+// ---- Reading ----------------------------------------------------------------
+
+/// Reads the exponent whose "e" is at `e`: an optional sign and digits,
+/// saturated far beyond every binary32 value. Returns its end, or `e` when
+/// no digit follows, in which case the "e" is not part of the number.
+const char* read_exponent(const char* e, const char* end, int& exponent) {
+  const char* q = e + 1;
+  bool negative = q < end && *q == '-';
+  if (q < end && (*q == '-' || *q == '+'))
+    ++q;
+  const char* digits = q;
+  int n = 0;
+  for (; q < end && is_digit(*q); ++q)
+    n = std::min(n * 10 + (*q - '0'), 100000);
+  if (q == digits)
+    return e;
+  exponent = negative ? -n : n;
+  return q;
+}
+
+/// The value of the digit `c`, or a number above 9 when `c` is no digit.
+std::uint32_t digit_value(char c) {
+  return std::uint32_t{static_cast<unsigned char>(c)} - '0';
+}
+
+/// Reads the digits at `p` into `n`, as n = n * 10 + digit for each (past 19
+/// digits the value wraps); returns their end.
+const char* read_digits(const char* p, const char* end, std::uint64_t& n) {
+  for (; p < end; ++p) {
+    std::uint32_t digit = digit_value(*p);
+    if (digit > 9)
+      break;
+    n = n * 10 + digit;
+  }
+  return p;
+}
+
+/// How many of the bytes of `chunk`, from its lowest, are digits before the
+/// first one that is not (8 when all are).
+int leading_digits(std::uint64_t chunk) {
+  // A byte that is no digit gets its top bit set by one of the two: below
+  // '0' by the subtraction, above '9' by the addition. Carries and borrows
+  // only run upwards, from the first such byte on.
+  std::uint64_t no_digit = (chunk + 0x46 * every_byte) | (chunk - 0x30 * every_byte);
+  return std::countr_zero(no_digit & 0x80 * every_byte) / 8;
+}
+
+/// The value of the `count` (1 to 8) digits at the bottom of `chunk`.
+std::uint32_t digits_value(std::uint64_t chunk, int count) {
+  chunk -= 0x30 * every_byte;
+  chunk <<= 8 * (8 - count);          // the rest out, zeros in front
+  chunk = chunk * 10 + (chunk >> 8);  // pairs of digits in every other byte
+  constexpr std::uint64_t pairs = 0x000000ff000000ff;
+  constexpr std::uint64_t hundreds = 100 + (std::uint64_t{1000000} << 32);
+  constexpr std::uint64_t ones = 1 + (std::uint64_t{10000} << 32);
+  return static_cast<std::uint32_t>(((chunk & pairs) * hundreds + ((chunk >> 16) & pairs) * ones) >>
+                                    32);
+}
+
+/// `read_digits` eight bytes at a time while eight are left: the six or
+/// seven decimals of a coordinate or a day number in one step.
+const char* read_many_digits(const char* p, const char* end, std::uint64_t& n) {
+  while (end - p >= 8) {
+    std::uint64_t chunk = load_eight(p);
+    int count = leading_digits(chunk);
+    if (count == 0)
+      return p;
+    n = n * powers_of_ten[count] + digits_value(chunk, count);
+    p += count;
+    if (count < 8)
+      return p;
+  }
+  return read_digits(p, end, n);
+}
+
+/// The end of the unsigned decimal at `p`, or `p` when there is none: its
+/// digits, point and exponent, which counts only when digits follow its "e".
+const char* decimal_end(const char* p, const char* end) {
+  std::uint64_t ignored = 0;
+  const char* q = read_digits(p, end, ignored);
+  bool has_digits = q > p;
+  if (q < end && *q == '.') {
+    const char* fraction = q + 1;
+    q = read_digits(fraction, end, ignored);
+    has_digits = has_digits || q > fraction;
+  }
+  if (!has_digits)
+    return p;
+  int exponent = 0;
+  if (q < end && (*q == 'e' || *q == 'E'))
+    q = read_exponent(q, end, exponent);
+  return q;
+}
+
+/// 5^0 to 5^15.
+constexpr std::uint64_t powers_of_five[] = {
+    1,      5,       25,      125,      625,       3125,       15625,      78125,
+    390625, 1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125};
+
+/// `read_integer` for ten digits or more, from the first digit at `p`:
+/// every digit is consumed; past 2^32 the magnitude stays there, beyond
+/// every 32-bit value, and cannot overflow.
+[[gnu::noinline]] const char* read_long_integer(const char* p, const char* end, bool negative,
+                                                std::int32_t& value) {
+  constexpr std::uint64_t too_large = std::uint64_t{1} << 32;
+  std::uint64_t magnitude = 0;
+  for (; p < end && is_digit(*p); ++p)
+    magnitude = std::min(magnitude * 10 + static_cast<std::uint64_t>(*p - '0'), too_large);
+  constexpr std::uint64_t max = std::numeric_limits<std::int32_t>::max();
+  if (negative)
+    value = magnitude > max ? std::numeric_limits<std::int32_t>::min()
+                            : -static_cast<std::int32_t>(magnitude);
+  else
+    value = magnitude > max ? std::numeric_limits<std::int32_t>::max()
+                            : static_cast<std::int32_t>(magnitude);
+  return p;
+}
+
+/// The bits of the binary32 value nearest to the decimal in [p, end) (digits,
+/// an optional point and an optional exponent, read before), by exact big
+/// integer arithmetic. `infinity_bits` when it rounds beyond binary32.
+[[gnu::noinline]] std::uint32_t exact_binary32(const char* p, const char* end) {
+  // Every binary32 value, and every point halfway between two of them, has at
+  // most 114 significant decimal digits. So the first 120 digits with a
+  // flag for nonzero digits after them decide the rounding as all would.
+  constexpr int kept_digits = 120;
+  big_integer a(0);
+  int significant = 0;  // digits from the first nonzero one on
+  int decimals = 0;
+  bool in_fraction = false, dropped_nonzero = false;
+  std::uint32_t chunk = 0;
+  int chunk_digits = 0;
+  for (; p < end && *p != 'e' && *p != 'E'; ++p) {
+    if (*p == '.') {
+      in_fraction = true;
+      continue;
+    }
+    auto digit = static_cast<std::uint32_t>(*p - '0');
+    decimals += in_fraction;
+    if (significant == 0 && digit == 0)
+      continue;
+    if (++significant > kept_digits) {
+      dropped_nonzero = dropped_nonzero || digit != 0;
+      continue;
+    }
+    chunk = chunk * 10 + digit;
+    if (++chunk_digits == 9) {
+      a.multiply_add(1000000000, chunk);
+      chunk = 0, chunk_digits = 0;
+    }
+  }
+  a.multiply_add(static_cast<std::uint32_t>(powers_of_ten[chunk_digits]), chunk);
+  int exponent = 0;
+  if (p < end)
+    read_exponent(p, end, exponent);
+  if (significant == 0)
+    return 0;
+  // The number lies in [10^(magnitude-1), 10^magnitude).
+  int magnitude = significant - decimals + exponent;
+  if (magnitude > 39)  // 10^39 and more: beyond the largest binary32 value, 3.4e38
+    return infinity_bits;
+  if (magnitude < -45)  // below 10^-46: less than half the smallest, 1.4e-45
+    return 0;
+  // The number is a * 10^scale (less the dropped digits), with -165 <= scale
+  // <= 38, so a / b below fits the big integers.
+  int scale = magnitude - std::min(significant, kept_digits);
+  big_integer b(1);
+  (scale >= 0 ? a : b).multiply_by_power_of_ten(std::abs(scale));
+  int shift = b.bit_length() - a.bit_length() + 26;
+  if (shift > 0)
+    a.shift_left(shift);
+  else
+    b.shift_left(-shift);
+  // Now 2^25 < a / b < 2^27: its 27 bits, one at a time.
+  std::uint64_t quotient = 0;
+  b.shift_left(26);
+  for (int bit = 26; bit >= 0; --bit) {
+    quotient <<= 1;
+    if (at_least(a, b)) {
+      a.subtract(b);
+      quotient |= 1;
+    }
+    b.halve();
+  }
+  return nearest_binary32(quotient, -shift, !a.is_zero() || dropped_nonzero);
+}
+
+/// `read_real` for every shape: zero, many digits, an exponent, values near
+/// or beyond the ends of the binary32 range.
+[[gnu::noinline]] const char* read_other_real(const char* p, const char* end, float& value) {
+  bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+'))
+    ++p;
+  const char* q = decimal_end(p, end);
+  if (q == p)
+    return nullptr;
+  std::uint32_t bits = exact_binary32(p, q);
+  if (bits == infinity_bits)
+    return nullptr;
+  value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+  return q;
+}
+
+}  // namespace
+
+const char* read_integer(const char* p, const char* end, std::int32_t& value) {
+  bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+'))
+    ++p;
+  // One digit and no more: most integers of a record.
+  if (end - p >= 2 && digit_value(p[0]) <= 9 && digit_value(p[1]) > 9) {
+    auto n = static_cast<std::int32_t>(digit_value(p[0]));
+    value = negative ? -n : n;
+    return p + 1;
+  }
+  std::uint64_t magnitude = 0;
+  const char* q = read_digits(p, end, magnitude);
+  if (q == p)
+    return nullptr;
+  // Nine digits always fit 32 bits; more take the long way.
+  if (q - p > 9) [[unlikely]]
+    return read_long_integer(p, end, negative, value);
+  auto n = static_cast<std::int32_t>(magnitude);
+  value = negative ? -n : n;
+  return q;
+}
+
+const char* read_real(const char* p, const char* end, float& value) {
+  const char* start = p;
+  bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+'))
+    ++p;
+  std::uint64_t digits = 0;
+  const char* q = read_digits(p, end, digits);
+  int count = static_cast<int>(q - p);
+  int decimals = 0;
+  if (q < end && *q == '.') {
+    const char* fraction = q + 1;
+    q = read_many_digits(fraction, end, digits);
+    decimals = static_cast<int>(q - fraction);
+    count += decimals;
+  }
+  // The common shape, such as 47.421630: a nonzero value of at most 18
+  // digits, at most 15 of them decimals, no exponent. Then digits / 10^k =
+  // digits / 5^k * 2^-k, and with the digits moved to the top of 63 bits
+  // the quotient by 5^k keeps 27 bits or more, the remainder saying whether
+  // it is exact.
+  bool exponent = q < end && (*q | 0x20) == 'e';  // or 'E'
+  if (exponent || count > 18 || decimals > 15 || digits == 0) [[unlikely]] {
+    if (count == 0)  // not even a digit: no number, as where a pattern stops
+      return nullptr;
+    return read_other_real(start, end, value);
+  }
+  int shift = std::countl_zero(digits) - 1;
+  std::uint64_t n = digits << shift;
+  std::uint64_t divisor = powers_of_five[decimals];
+  std::uint32_t bits = nearest_normal_binary32(n / divisor, -shift - decimals, n % divisor != 0);
+  value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+  return q;
+}
+
+// ---- Writing ------------------------------------------------------------------
+
+namespace {
+
+/// "00" to "99": two digits are written at a time.
+constexpr char digit_pairs[] =
+    "00010203040506070809"
+    "10111213141516171819"
+    "20212223242526272829"
+    "30313233343536373839"
+    "40414243444546474849"
+    "50515253545556575859"
+    "60616263646566676869"
+    "70717273747576777879"
+    "80818283848586878889"
+    "90919293949596979899";
+
+/// Writes `n`, below 100, as two digits.
+void put_pair(char* out, std::uint32_t n) {
+  std::memcpy(out, digit_pairs + 2 * n, 2);
+}
+
+/// Writes `n` without leading zeros (a single 0 for zero); returns the end.
+char* append_digits(char* out, std::uint64_t n) {
+  int length = 1;
+  for (std::uint64_t rest = n; rest >= 10; rest /= 10)
+    ++length;
+  char* p = out + length;  // written from the last digit
+  for (; n >= 100; n /= 100) {
+    p -= 2;
+    put_pair(p, static_cast<std::uint32_t>(n % 100));
+  }
+  if (n >= 10)
+    put_pair(p - 2, static_cast<std::uint32_t>(n));
+  else
+    p[-1] = static_cast<char>('0' + n);
+  return out + length;
+}
+
+/// Writes `n`, below 10^`width`, as `width` digits, leading zeros included
+/// (`width` even or 9); returns the end.
+char* append_padded(char* out, std::uint32_t n, int width) {
+  for (int i = width; i >= 2; i -= 2, n /= 100)
+    put_pair(out + i - 2, n % 100);
+  if (width % 2 != 0)
+    out[0] = static_cast<char>('0' + n);
+  return out + width;
+}
+
+/// Writes `n`, below 10000, without leading zeros; returns the end. The
+/// whole part of almost every coordinate and altitude.
+char* append_small(char* out, std::uint32_t n) {
+  if (n >= 100) {
+    std::uint32_t high = n / 100;
+    if (high < 10) {
+      *out++ = static_cast<char>('0' + high);
+    } else {
+      put_pair(out, high);
+      out += 2;
+    }
+    n %= 100;
+  } else if (n < 10) {
+    *out = static_cast<char>('0' + n);
+    return out + 1;
+  }
+  put_pair(out, n);
+  return out + 2;
+}
+
+/// Writes `scaled` millionths as the whole number, a point and six decimals;
+/// returns the end.
+char* append_millionths(char* out, std::uint64_t scaled) {
+  std::uint64_t whole = scaled / 1000000;
+  auto fraction = static_cast<std::uint32_t>(scaled - whole * 1000000);
+  if (whole < 10000)
+    out = append_small(out, static_cast<std::uint32_t>(whole));
+  else
+    out = append_digits(out, whole);
+  out[0] = '.';
+  std::uint32_t high = fraction / 10000;
+  std::uint32_t low = fraction - high * 10000;
+  std::uint32_t middle = low / 100;
+  put_pair(out + 1, high);
+  put_pair(out + 3, middle);
+  put_pair(out + 5, low - middle * 100);
+  return out + 7;
+}
+
+/// Writes the magnitude of a binary32 value outside [2^-21, 2^23), given its
+/// bits: zero for those below (all of them below half a millionth), the
+/// exact integer with six zero decimals for those above, and infinity and
+/// NaN as printf writes them.
+[[gnu::noinline]] char* append_other_real(char* out, std::uint32_t bits) {
+  std::uint32_t biased_exponent = (bits >> 23) & 0xff;
+  std::uint32_t m = (bits & 0x7fffff) | 0x800000;
+  if (biased_exponent == 0xff) {  // never read or computed, but printf writes them so
+    std::memcpy(out, (bits & 0x7fffff) == 0 ? "inf" : "nan", 3);
+    return out + 3;
+  }
+  if (biased_exponent < 150)  // below 2^-21, subnormals and zero included
+    return append_millionths(out, 0);
+  int e = static_cast<int>(biased_exponent) - 150;
+  if (e < 20)  // m * 10^6 * 2^e fits 64 bits
+    return append_millionths(out, std::uint64_t{m} * 1000000 << e);
+  big_integer n(m);
+  n.shift_left(e);
+  std::uint32_t groups[5];  // nine digits each, the last first: 2^128 has 39 digits
+  int count = 0;
+  while (!n.is_zero())
+    groups[count++] = n.divide(1000000000);
+  out = append_digits(out, groups[--count]);
+  while (count > 0)
+    out = append_padded(out, groups[--count], 9);
+  std::memcpy(out, ".000000", 7);
+  return out + 7;
+}
+
+}  // namespace
+
+char* append_real(char* out, float value) {
+  std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  *out = '-';
+  out += bits >> 31;  // -0.0 and values that round to zero keep their sign, as printf does
+  // A normal value is m * 2^-shift with m below 2^24. From 2^-21 to 2^23 its
+  // millionths need one rounding shift, m * 10^6 fitting 44 bits.
+  int shift = 150 - static_cast<int>((bits >> 23) & 0xff);
+  if (shift < 1 || shift > 44) [[unlikely]]
+    return append_other_real(out, bits);
+  std::uint64_t millionths = ((bits & 0x7fffff) | 0x800000) * std::uint64_t{1000000};
+  return append_millionths(out, shift_rounding(millionths, shift, false));
+}
+
+// ---- Feet to metres -----------------------------------------------------------
+
+float feet_to_metres(std::int32_t feet) {
+  // 0.3048 as binary64 is factor * 2^-54, with its 53-bit significand.
+  constexpr std::uint64_t factor_bits = std::bit_cast<std::uint64_t>(0.3048);
+  constexpr std::uint64_t factor = (factor_bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1}
+                                                                                        << 52;
+  static_assert(factor_bits >> 52 == 1023 - 2, "0.3048 lies in [2^-2, 2^-1)");
+  if (feet == 0)
+    return 0;
+  // The magnitude in 32 bits: 2^31 for the most negative value.
+  std::uint32_t magnitude = static_cast<std::uint32_t>(feet);
+  if (feet < 0)
+    magnitude = 0u - magnitude;
+  // The product has up to 84 bits: its high part in 64 bits, the low 32 bits
+  // apart, from 32 x 32 -> 64-bit pieces. Below 2^57 it is taken whole.
+  std::uint64_t low = std::uint64_t{magnitude} * (factor & 0xffffffff);  // below 2^64
+  std::uint64_t high = std::uint64_t{magnitude} * (factor >> 32) + (low >> 32);
+  auto low_bits = static_cast<std::uint32_t>(low);
+  std::uint32_t bits = high >= std::uint64_t{1} << 25
+                           ? nearest_normal_binary32(high, 32 - 54, low_bits != 0)
+                           : nearest_normal_binary32(high << 32 | low_bits, -54, false);
+  return std::bit_cast<float>(bits | static_cast<std::uint32_t>(feet < 0) << 31);
+}
