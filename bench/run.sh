@@ -24,7 +24,9 @@
 #
 # Where valgrind is installed, it also counts the instructions per line of
 # every layout with callgrind, which, unlike wall times, do not move with the
-# other work on the machine (of the reference build too, when given).
+# other work on the machine (of the reference build too, when given). Where
+# hyperfine is installed, it times start-up: each program on its bundled
+# example against cat of the same file, the fastest of 300 runs.
 #
 #   bench/run.sh
 #   BENCH_REFERENCE=../old-build bench/run.sh
@@ -426,6 +428,32 @@ if command -v valgrind >/dev/null; then
   echo
 fi
 
+# ---- Start-up ----------------------------------------------------------------
+
+# Most real files are small, and converting one is mostly starting the
+# program: each program on its bundled example against cat of the same file,
+# the fastest of 300 runs each (hyperfine, where it is installed; the fastest
+# run is the one least disturbed by other work on the machine).
+declare -A startup_ratio
+# fastest ROW: the fastest run of the command on ROW of hyperfine's CSV, whose
+# columns are command, mean, stddev, median, user, system, min, max.
+fastest() { awk -F, -v row="$1" 'NR == row { print $7 }' "$scratch/startup.csv"; }
+if command -v hyperfine >/dev/null; then
+  echo "Start-up on the bundled examples (fastest of 300 runs):"
+  printf '%-10s %-20s %9s %9s %7s\n' program example ours cat "x cat"
+  for example in examples/alps.wpt examples/ridge.plt; do
+    case $example in *.wpt) program=pintrove ;; *) program=pathtrove ;; esac
+    (cd "$root" && hyperfine -N --runs 300 --warmup 20 --export-csv "$scratch/startup.csv" \
+      "$build/$program $example" "cat $example" >/dev/null 2>&1)
+    ours=$(fastest 2) cat_time=$(fastest 3)
+    startup_ratio[$program]=$(awk -v a="$ours" -v b="$cat_time" 'BEGIN { printf "%.2f", a / b }')
+    awk -v program="$program" -v example="$example" -v a="$ours" -v b="$cat_time" \
+      -v ratio="${startup_ratio[$program]}" \
+      'BEGIN { printf "%-10s %-20s %7.3fms %7.3fms %7s\n", program, example, a * 1000, b * 1000, ratio }'
+  done
+  echo
+fi
+
 echo "Load average after measuring: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 echo "Targets (full size, from wall times, CPU times in brackets; RSS for both sizes):"
@@ -496,6 +524,12 @@ instruction_check() {
       }
     }'
 }
+for program in "${!startup_ratio[@]}"; do
+  awk -v name="$program" -v ratio="${startup_ratio[$program]}" 'BEGIN {
+    printf "  %-10s %-9s %5.2fx cat on its bundled example, start-up (at most 1.10)  %s\n", name,
+      "example", ratio, (ratio <= 1.10 ? "ok" : "MISSED")
+  }'
+done
 if [ -n "${per_line[ours.wpt]:-}" ]; then
   instruction_check wpt 1370
   instruction_check plt 575
