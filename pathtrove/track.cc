@@ -21,7 +21,7 @@ void track_open(output& out, std::string_view input_path) {
       "  <open>1</open>\n  <LineString>\n    <coordinates>\n");
 }
 
-void scan_track_point(std::string_view line, track_point& p) {
+[[gnu::flatten]] void scan_track_point(std::string_view line, track_point& p) {
   // "%f,%f,%d,%d": latitude, longitude, a field that is read but not used,
   // and the altitude in feet; what follows is not read. The scan goes
   // straight into the point, which is put back when the scan stops early:

@@ -36,7 +36,7 @@ bool scan_position(scanner& s, waypoint& w) {
 
 /// Scans the line with the record pattern "%d,%s%f,...": true when the scan
 /// reached the altitude, the last field it reads.
-bool scan_pattern(std::string_view line, waypoint& w) {
+[[gnu::flatten]] bool scan_pattern(std::string_view line, waypoint& w) {
   // "%d,%s": the name token runs to the next white space, so it carries the
   // comma that ends the name field.
   scanner s(line);
