@@ -295,25 +295,31 @@ constexpr std::uint64_t powers_of_five[] = {
 
 }  // namespace
 
+const char* integer_end(const char* p, const char* end) {
+  if (p < end && (*p == '-' || *p == '+'))
+    ++p;
+  const char* digits = p;
+  while (p < end && digit_value(*p) <= 9)
+    ++p;
+  return p == digits ? nullptr : p;
+}
+
 const char* read_integer(const char* p, const char* end, std::int32_t& value) {
   bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
-  // One digit and no more: most integers of a record.
-  if (end - p >= 2 && digit_value(p[0]) <= 9 && digit_value(p[1]) > 9) {
-    auto n = static_cast<std::int32_t>(digit_value(p[0]));
-    value = negative ? -n : n;
-    return p + 1;
-  }
-  std::uint64_t magnitude = 0;
-  const char* q = read_digits(p, end, magnitude);
+  // One pass that counts the digits as it adds them up: nine always fit 32
+  // bits, more take the long way.
+  std::uint32_t n = 0;
+  const char* q = p;
+  for (std::uint32_t digit; q < end && (digit = digit_value(*q)) <= 9; ++q)
+    n = n * 10 + digit;
   if (q == p)
     return nullptr;
-  // Nine digits always fit 32 bits; more take the long way.
   if (q - p > 9) [[unlikely]]
     return read_long_integer(p, end, negative, value);
-  auto n = static_cast<std::int32_t>(magnitude);
-  value = negative ? -n : n;
+  auto magnitude = static_cast<std::int32_t>(n);
+  value = negative ? -magnitude : magnitude;
   return q;
 }
 

@@ -17,21 +17,51 @@ void keep_name(waypoint& w, std::string_view name) {
   std::memcpy(w.name, name.data(), w.name_length);
 }
 
-/// ",%d" for each of `fields`, in order.
-bool scan_integers(scanner& s, std::int32_t* fields, std::size_t count) {
+/// ",%d" `count` times, the values not kept: no waypoint field of them is
+/// ever written.
+bool skip_integers(scanner& s, int count) {
   // One loop rather than a chain: the piece's code is there once.
-  for (std::size_t i = 0; i < count; ++i)
-    if (!(s.comma() && s.integer(fields[i])))
+  for (int i = 0; i < count; ++i)
+    if (!(s.comma() && s.skip_integer()))
       return false;
   return true;
 }
 
-/// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
+/// The text of fields 6 to 14 where the pattern last passed them: from the
+/// comma after field 5 to the last digit of field 14.
+struct unkept_text {
+  char bytes[48];
+  std::size_t length = 0;
+};
+unkept_text last_unkept;
+
+/// ",%d,%d,%d,%d,%d,,%d,%d,%d": fields 6 to 14, checked but not kept.
 /// Field 11 must be empty, so its two commas stand side by side.
+bool skip_unkept_fields(scanner& s) {
+  // Most files repeat the same text there line after line. No piece of it
+  // looks past its last digit but at the byte after, so text that matched
+  // once matches again when a comma follows it, as the next piece wants.
+  std::size_t n = last_unkept.length;
+  if (n != 0 && static_cast<std::size_t>(s.end - s.pos) > n && s.pos[n] == ',' &&
+      std::memcmp(s.pos, last_unkept.bytes, n) == 0) {
+    s.pos += n;
+    return true;
+  }
+  const char* start = s.pos;
+  if (!(skip_integers(s, 5) && s.comma() && skip_integers(s, 3)))
+    return false;
+  auto length = static_cast<std::size_t>(s.pos - start);
+  if (length <= sizeof last_unkept.bytes) {
+    std::memcpy(last_unkept.bytes, start, length);
+    last_unkept.length = length;
+  }
+  return true;
+}
+
+/// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
 bool scan_position(scanner& s, waypoint& w) {
   return s.real(w.latitude) && s.comma() && s.real(w.longitude) && s.comma() && s.real(w.field5) &&
-         scan_integers(s, w.fields6_to_10, 5) && s.comma() &&
-         scan_integers(s, w.fields12_to_14, 3) && s.comma() && s.integer(w.altitude_feet);
+         skip_unkept_fields(s) && s.comma() && s.integer(w.altitude_feet);
 }
 
 /// Scans the line with the record pattern "%d,%s%f,...": true when the scan

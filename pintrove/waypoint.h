@@ -20,8 +20,6 @@ struct waypoint {
   float latitude = 0;
   float longitude = 0;
   float field5 = 0;
-  std::int32_t fields6_to_10[5] = {};
-  std::int32_t fields12_to_14[3] = {};
   std::int32_t altitude_feet = 0;
 };
 
