@@ -9,18 +9,45 @@ namespace {
 
 /// The next comma at or after `p`, or `end`.
 const char* field_end(const char* p, const char* end) {
-  // Eight bytes at a time: the fields a converter passes over run to tens
-  // of bytes. A comma becomes a zero byte, and the lowest zero byte is
-  // marked exactly.
-  for (; end - p >= 8; p += 8) {
-    std::uint64_t chunk = load_eight(p) ^ (',' * every_byte);
-    std::uint64_t marks = (chunk - every_byte) & ~chunk & 0x80 * every_byte;
-    if (marks != 0)
-      return p + std::countr_zero(marks) / 8;
-  }
   while (p < end && *p != ',')
     ++p;
   return p;
+}
+
+/// The start of the field `count` commas on from `p`, or null when the line
+/// ends before.
+const char* after_commas(const char* p, const char* end, std::size_t count) {
+  if (count == 0)
+    return p;
+  // Eight bytes at a time, as the fields passed over run to tens of bytes:
+  // a comma becomes a zero byte, and each zero byte, exactly, gets its top
+  // bit set.
+  constexpr std::uint64_t low_bits = 0x7f * every_byte;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t chunk = load_eight(p) ^ (',' * every_byte);
+    std::uint64_t commas = ~(((chunk & low_bits) + low_bits) | chunk | low_bits);
+    auto found = static_cast<std::size_t>((commas >> 7) * every_byte >> 56);
+    if (found >= count) {
+      for (; count > 1; --count)
+        commas &= commas - 1;  // drops the first comma
+      return p + std::countr_zero(commas) / 8 + 1;
+    }
+    count -= found;
+  }
+  for (; p < end; ++p)
+    if (*p == ',' && --count == 0)
+      return p + 1;
+  return nullptr;
+}
+
+/// The lowest field number of `layout` above `after`, or one beyond
+/// `max_field` when there is none.
+std::size_t next_field(const field_layout& layout, std::size_t after) {
+  std::size_t next = max_field + 1;
+  for (std::size_t number : {layout.name, layout.latitude, layout.longitude, layout.altitude})
+    if (number > after && number < next)
+      next = number;
+  return next;
 }
 
 /// Reads the field at `p` as one real with nothing but white space around
@@ -51,14 +78,20 @@ std::optional<std::string_view> read_fields(std::string_view line, const field_l
                                             float& latitude, float& longitude,
                                             std::int32_t& altitude_feet) {
   // One pass from field to field: each value is read where its field starts,
-  // the others are passed over. A field the line does not reach is missing.
+  // the fields between are passed over. A field the line does not reach is
+  // missing.
   const char* p = line.data();
   const char* end = p + line.size();
-  std::size_t last = std::max({layout.name, layout.latitude, layout.longitude, layout.altitude});
   float new_latitude = 0, new_longitude = 0;
   bool latitude_whole = false, longitude_whole = false;
   std::optional<std::string_view> name;
-  for (std::size_t number = 1;; ++number) {
+  std::size_t number = 1;  // the field `p` is in
+  for (std::size_t wanted = next_field(layout, 0); wanted <= max_field;
+       wanted = next_field(layout, wanted)) {
+    p = after_commas(p, end, wanted - number);
+    if (!p)
+      break;
+    number = wanted;
     if (number == layout.latitude) {
       p = read_whole_real(p, end, new_latitude, latitude_whole);
     } else if (number == layout.longitude) {
@@ -71,10 +104,6 @@ std::optional<std::string_view> read_fields(std::string_view line, const field_l
       name = trimmed(p, name_end);
       p = name_end;
     }
-    p = field_end(p, end);
-    if (number == last || p == end)
-      break;
-    ++p;
   }
   // Both coordinates or neither: half a position is a wrong place.
   if (latitude_whole && longitude_whole) {
