@@ -165,6 +165,50 @@ const char* read_many_digits(const char* p, const char* end, std::uint64_t& n) {
   return read_digits(p, end, n);
 }
 
+/// Reads the common shape of a decimal at `p`, when 16 bytes or more are
+/// left: one to seven digits, a point and one to seven decimals, eight bytes
+/// at a time. Returns its end, with all its digits in `digits` and the
+/// number of decimals in `decimals`, or null for every other shape.
+const char* read_short_decimal(const char* p, const char* end, std::uint64_t& digits,
+                               int& decimals) {
+  if (end - p < 16)  // both loads stay within the line
+    return nullptr;
+  std::uint64_t whole = load_eight(p);
+  int whole_digits = leading_digits(whole);
+  if (whole_digits == 0 || whole_digits == 8 || (whole >> (8 * whole_digits) & 0xff) != '.')
+    return nullptr;
+  const char* fraction = p + whole_digits + 1;
+  std::uint64_t part = load_eight(fraction);
+  int fraction_digits = leading_digits(part);
+  if (fraction_digits == 0 || fraction_digits == 8)
+    return nullptr;
+  digits = digits_value(whole, whole_digits) * powers_of_ten[fraction_digits] +
+           digits_value(part, fraction_digits);
+  decimals = fraction_digits;
+  return fraction + fraction_digits;
+}
+
+/// Reads the digits at `p`, with an optional point and fraction, into
+/// `digits` (as n = n * 10 + digit for each: past 19 digits the value
+/// wraps); `count` gets the number of digits, `decimals` those after the
+/// point. Returns their end.
+const char* read_decimal(const char* p, const char* end, std::uint64_t& digits, int& count,
+                         int& decimals) {
+  if (const char* q = read_short_decimal(p, end, digits, decimals)) {
+    count = static_cast<int>(q - p) - 1;
+    return q;
+  }
+  const char* q = read_digits(p, end, digits);
+  count = static_cast<int>(q - p);
+  if (q < end && *q == '.') {
+    const char* fraction = q + 1;
+    q = read_many_digits(fraction, end, digits);
+    decimals = static_cast<int>(q - fraction);
+    count += decimals;
+  }
+  return q;
+}
+
 /// The end of the unsigned decimal at `p`, or `p` when there is none: its
 /// digits, point and exponent, which counts only when digits follow its "e".
 const char* decimal_end(const char* p, const char* end) {
@@ -329,15 +373,8 @@ const char* read_real(const char* p, const char* end, float& value) {
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
   std::uint64_t digits = 0;
-  const char* q = read_digits(p, end, digits);
-  int count = static_cast<int>(q - p);
-  int decimals = 0;
-  if (q < end && *q == '.') {
-    const char* fraction = q + 1;
-    q = read_many_digits(fraction, end, digits);
-    decimals = static_cast<int>(q - fraction);
-    count += decimals;
-  }
+  int count = 0, decimals = 0;
+  const char* q = read_decimal(p, end, digits, count, decimals);
   // The common shape, such as 47.421630: a nonzero value of at most 18
   // digits, at most 15 of them decimals, no exponent. Then digits / 10^k =
   // digits / 5^k * 2^-k, and with the digits moved to the top of 63 bits
