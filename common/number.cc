@@ -188,25 +188,23 @@ const char* read_short_decimal(const char* p, const char* end, std::uint64_t& di
   return fraction + fraction_digits;
 }
 
-/// Reads the digits at `p`, with an optional point and fraction, into
-/// `digits` (as n = n * 10 + digit for each: past 19 digits the value
-/// wraps); `count` gets the number of digits, `decimals` those after the
-/// point. Returns their end.
-const char* read_decimal(const char* p, const char* end, std::uint64_t& digits, int& count,
-                         int& decimals) {
-  if (const char* q = read_short_decimal(p, end, digits, decimals)) {
-    count = static_cast<int>(q - p) - 1;
-    return q;
-  }
-  const char* q = read_digits(p, end, digits);
-  count = static_cast<int>(q - p);
-  if (q < end && *q == '.') {
-    const char* fraction = q + 1;
-    q = read_many_digits(fraction, end, digits);
-    decimals = static_cast<int>(q - fraction);
-    count += decimals;
-  }
-  return q;
+/// 5^0 to 5^15.
+constexpr std::uint64_t powers_of_five[] = {
+    1,      5,       25,      125,      625,       3125,       15625,      78125,
+    390625, 1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125};
+
+/// The binary32 value nearest to `digits` / 10^`decimals`, with the sign
+/// `negative`, for 0 < `digits` < 2^63 and `decimals` <= 15 where the value
+/// is sure to be a normal one (such as `digits` < 10^18).
+float decimal_value(std::uint64_t digits, int decimals, bool negative) {
+  // digits / 10^k = digits / 5^k * 2^-k, and with the digits moved to the
+  // top of 63 bits the quotient by 5^k keeps 27 bits or more, the remainder
+  // saying whether it is exact.
+  int shift = std::countl_zero(digits) - 1;
+  std::uint64_t n = digits << shift;
+  std::uint64_t divisor = powers_of_five[decimals];
+  std::uint32_t bits = nearest_normal_binary32(n / divisor, -shift - decimals, n % divisor != 0);
+  return std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
 }
 
 /// The end of the unsigned decimal at `p`, or `p` when there is none: its
@@ -227,11 +225,6 @@ const char* decimal_end(const char* p, const char* end) {
     q = read_exponent(q, end, exponent);
   return q;
 }
-
-/// 5^0 to 5^15.
-constexpr std::uint64_t powers_of_five[] = {
-    1,      5,       25,      125,      625,       3125,       15625,      78125,
-    390625, 1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125};
 
 /// `read_integer` for ten digits or more, from the first digit at `p`:
 /// every digit is consumed; past 2^32 the magnitude stays there, beyond
@@ -373,24 +366,31 @@ const char* read_real(const char* p, const char* end, float& value) {
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
   std::uint64_t digits = 0;
-  int count = 0, decimals = 0;
-  const char* q = read_decimal(p, end, digits, count, decimals);
-  // The common shape, such as 47.421630: a nonzero value of at most 18
-  // digits, at most 15 of them decimals, no exponent. Then digits / 10^k =
-  // digits / 5^k * 2^-k, and with the digits moved to the top of 63 bits
-  // the quotient by 5^k keeps 27 bits or more, the remainder saying whether
-  // it is exact.
+  int decimals = 0;
+  // The common shape has at most 14 digits: only zero and an exponent take
+  // another way. The byte after it lies within the 16 it needs.
+  const char* q = read_short_decimal(p, end, digits, decimals);
+  if (q && digits != 0 && (*q | 0x20) != 'e') [[likely]] {  // or 'E'
+    value = decimal_value(digits, decimals, negative);
+    return q;
+  }
+  digits = 0, decimals = 0;
+  q = read_digits(p, end, digits);
+  int count = static_cast<int>(q - p);
+  if (q < end && *q == '.') {
+    const char* fraction = q + 1;
+    q = read_many_digits(fraction, end, digits);
+    decimals = static_cast<int>(q - fraction);
+    count += decimals;
+  }
+  // Other short values, such as the last one of a line, the same way.
   bool exponent = q < end && (*q | 0x20) == 'e';  // or 'E'
   if (exponent || count > 18 || decimals > 15 || digits == 0) [[unlikely]] {
     if (count == 0)  // not even a digit: no number, as where a pattern stops
       return nullptr;
     return read_other_real(start, end, value);
   }
-  int shift = std::countl_zero(digits) - 1;
-  std::uint64_t n = digits << shift;
-  std::uint64_t divisor = powers_of_five[decimals];
-  std::uint32_t bits = nearest_normal_binary32(n / divisor, -shift - decimals, n % divisor != 0);
-  value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+  value = decimal_value(digits, decimals, negative);
   return q;
 }
 
