@@ -73,11 +73,15 @@ bool scan_position(scanner& s, waypoint& w) {
   std::string_view token;
   if (!(s.integer(w.number) && s.comma() && s.token(token)))
     return false;
-  // The comma goes only when it ends the token: "Hut,12," keeps "Hut,12".
+  if (!scan_position(s, w))
+    return false;
+  // Kept only now: a line the pattern stops in early gets its name from the
+  // second reading. The comma goes only when it ends the token: "Hut,12,"
+  // keeps "Hut,12".
   if (token.back() == ',')
     token.remove_suffix(1);
   keep_name(w, token);
-  return scan_position(s, w);
+  return true;
 }
 
 }  // namespace
