@@ -171,7 +171,7 @@ const char* read_many_digits(const char* p, const char* end, std::uint64_t& n) {
 /// number of decimals in `decimals`, or null for every other shape.
 const char* read_short_decimal(const char* p, const char* end, std::uint64_t& digits,
                                int& decimals) {
-  if (end - p < 16)  // both loads stay within the line
+  if (end - p < 16)  // every byte looked at lies within the line
     return nullptr;
   std::uint64_t whole = load_eight(p);
   int whole_digits = leading_digits(whole);
@@ -182,9 +182,15 @@ const char* read_short_decimal(const char* p, const char* end, std::uint64_t& di
   int fraction_digits = leading_digits(part);
   if (fraction_digits == 0 || fraction_digits == 8)
     return nullptr;
-  digits = digits_value(whole, whole_digits) * powers_of_ten[fraction_digits] +
-           digits_value(part, fraction_digits);
   decimals = fraction_digits;
+  int count = whole_digits + fraction_digits;
+  // Most coordinates have eight digits or fewer: with the point taken out
+  // they are one chunk.
+  std::uint64_t whole_bytes = (std::uint64_t{1} << (8 * whole_digits)) - 1;
+  std::uint64_t joined = (whole & whole_bytes) | part << (8 * whole_digits);
+  digits = count <= 8 ? digits_value(joined, count)
+                      : digits_value(whole, whole_digits) * powers_of_ten[fraction_digits] +
+                            digits_value(part, fraction_digits);
   return fraction + fraction_digits;
 }
 
