@@ -71,7 +71,8 @@ bool scan_position(scanner& s, waypoint& w) {
   // comma that ends the name field.
   scanner s(line);
   std::string_view token;
-  if (!(s.integer(w.number) && s.comma() && s.token(token)))
+  // The waypoint's number is checked, not kept: no marker shows it.
+  if (!(s.skip_integer() && s.comma() && s.token(token)))
     return false;
   if (!scan_position(s, w))
     return false;

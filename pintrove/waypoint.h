@@ -14,7 +14,6 @@ constexpr std::size_t max_name_length = 55;
 /// The current waypoint. A line overwrites only the fields its scan reaches;
 /// the others keep what earlier lines put there.
 struct waypoint {
-  std::int32_t number = 0;
   char name[max_name_length] = {};
   std::size_t name_length = 0;
   float latitude = 0;

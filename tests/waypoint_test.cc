@@ -98,7 +98,6 @@ TEST(scan_waypoint, SecondReadingStartsFromThePreviousLine) {
   waypoint w = after({full, "5,Old 2, x"});
   EXPECT_EQ(name_of(w), "Old 2");
   EXPECT_EQ(w.latitude, 47.5f);
-  EXPECT_EQ(w.number, 1);
 }
 
 TEST(scan_waypoint, NameIsNotShortenedAgainByLaterLines) {
