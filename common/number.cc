@@ -351,8 +351,21 @@ const char* read_integer(const char* p, const char* end, std::int32_t& value) {
   bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
-  // One pass that counts the digits as it adds them up: nine always fit 32
-  // bits, more take the long way.
+  // Up to seven digits with eight bytes left, such as an altitude, in one
+  // step.
+  if (end - p >= 8) {
+    std::uint64_t chunk = load_eight(p);
+    int count = leading_digits(chunk);
+    if (count == 0)
+      return nullptr;
+    if (count < 8) {
+      auto magnitude = static_cast<std::int32_t>(digits_value(chunk, count));
+      value = negative ? -magnitude : magnitude;
+      return p + count;
+    }
+  }
+  // Else one pass that counts the digits as it adds them up: nine always fit
+  // 32 bits, more take the long way.
   std::uint32_t n = 0;
   const char* q = p;
   for (std::uint32_t digit; q < end && (digit = digit_value(*q)) <= 9; ++q)

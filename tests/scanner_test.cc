@@ -55,6 +55,11 @@ TEST(scanner, Integers) {
       {"-3,", true, -3, 2},  // one digit and no more: the shortest way
       {"007", true, 7, 3},
       {"999999999", true, 999999999, 9},  // the most digits of the short way
+      // With eight bytes left, up to seven digits are read in one step.
+      {"-1234567,0000", true, -1234567, 8},
+      {"12345678,0000", true, 12345678, 8},
+      {"0,0000000", true, 0, 1},
+      {"-x00000000", false, 0, 0},
       {"2147483647", true, max, 10},
       {"2147483648", true, max, 10},
       {"-2147483648", true, min, 11},
