@@ -29,7 +29,8 @@ bool skip_header(line_reader& reader, int lines) {
 }
 
 /// Hands every remaining line to the converter; false on a read failure.
-bool convert_records(const converter& c, line_reader& reader, output& out) {
+/// Reading a line is compiled into the loop: it runs once a line.
+[[gnu::flatten]] bool convert_records(const converter& c, line_reader& reader, output& out) {
   std::string_view line;
   read_status status = read_status::end;
   // A failed write loses the document, so there is no point reading on.

@@ -11,10 +11,10 @@ constexpr std::uint64_t every_byte = 0x0101010101010101;
 
 /// The eight bytes at `p` as one integer, the first in its lowest byte.
 inline std::uint64_t load_eight(const char* p) {
-  std::uint64_t chunk = 0;
-  for (int i = 0; i < 8; ++i)
-    chunk |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
-  return chunk;
+  // Written out byte by byte, the compiler sees one load (and a byte swap
+  // on a big-endian machine); a loop it may leave as eight loads.
+  auto byte = [p](int i) { return std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i); };
+  return byte(0) | byte(1) | byte(2) | byte(3) | byte(4) | byte(5) | byte(6) | byte(7);
 }
 
 /// Whether a byte of `chunk` is below `n`, which is at most 0x80.

@@ -165,6 +165,54 @@ const char* read_many_digits(const char* p, const char* end, std::uint64_t& n) {
   return read_digits(p, end, n);
 }
 
+/// Reads the common shape of a decimal at `p`, when 16 bytes or more are
+/// left: one to seven digits, a point and one to seven decimals, eight bytes
+/// at a time. Returns its end, with all its digits in `digits` and the
+/// number of decimals in `decimals`, or null for every other shape.
+const char* read_short_decimal(const char* p, const char* end, std::uint64_t& digits,
+                               int& decimals) {
+  if (end - p < 16)  // every byte looked at lies within the line
+    return nullptr;
+  std::uint64_t whole = load_eight(p);
+  int whole_digits = leading_digits(whole);
+  if (whole_digits == 0 || whole_digits == 8 || (whole >> (8 * whole_digits) & 0xff) != '.')
+    return nullptr;
+  const char* fraction = p + whole_digits + 1;
+  std::uint64_t part = load_eight(fraction);
+  int fraction_digits = leading_digits(part);
+  if (fraction_digits == 0 || fraction_digits == 8)
+    return nullptr;
+  decimals = fraction_digits;
+  int count = whole_digits + fraction_digits;
+  // Most coordinates have eight digits or fewer: with the point taken out
+  // they are one chunk.
+  std::uint64_t whole_bytes = (std::uint64_t{1} << (8 * whole_digits)) - 1;
+  std::uint64_t joined = (whole & whole_bytes) | part << (8 * whole_digits);
+  digits = count <= 8 ? digits_value(joined, count)
+                      : digits_value(whole, whole_digits) * powers_of_ten[fraction_digits] +
+                            digits_value(part, fraction_digits);
+  return fraction + fraction_digits;
+}
+
+/// 5^0 to 5^15.
+constexpr std::uint64_t powers_of_five[] = {
+    1,      5,       25,      125,      625,       3125,       15625,      78125,
+    390625, 1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125};
+
+/// The binary32 value nearest to `digits` / 10^`decimals`, with the sign
+/// `negative`, for 0 < `digits` < 2^63 and `decimals` <= 15 where the value
+/// is sure to be a normal one (such as `digits` < 10^18).
+float decimal_value(std::uint64_t digits, int decimals, bool negative) {
+  // digits / 10^k = digits / 5^k * 2^-k, and with the digits moved to the
+  // top of 63 bits the quotient by 5^k keeps 27 bits or more, the remainder
+  // saying whether it is exact.
+  int shift = std::countl_zero(digits) - 1;
+  std::uint64_t n = digits << shift;
+  std::uint64_t divisor = powers_of_five[decimals];
+  std::uint32_t bits = nearest_normal_binary32(n / divisor, -shift - decimals, n % divisor != 0);
+  return std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+}
+
 /// The end of the unsigned decimal at `p`, or `p` when there is none: its
 /// digits, point and exponent, which counts only when digits follow its "e".
 const char* decimal_end(const char* p, const char* end) {
@@ -183,11 +231,6 @@ const char* decimal_end(const char* p, const char* end) {
     q = read_exponent(q, end, exponent);
   return q;
 }
-
-/// 5^0 to 5^15.
-constexpr std::uint64_t powers_of_five[] = {
-    1,      5,       25,      125,      625,       3125,       15625,      78125,
-    390625, 1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125};
 
 /// `read_integer` for ten digits or more, from the first digit at `p`:
 /// every digit is consumed; past 2^32 the magnitude stays there, beyond
@@ -295,25 +338,44 @@ constexpr std::uint64_t powers_of_five[] = {
 
 }  // namespace
 
+const char* integer_end(const char* p, const char* end) {
+  if (p < end && (*p == '-' || *p == '+'))
+    ++p;
+  const char* digits = p;
+  while (p < end && digit_value(*p) <= 9)
+    ++p;
+  return p == digits ? nullptr : p;
+}
+
 const char* read_integer(const char* p, const char* end, std::int32_t& value) {
   bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
-  // One digit and no more: most integers of a record.
-  if (end - p >= 2 && digit_value(p[0]) <= 9 && digit_value(p[1]) > 9) {
-    auto n = static_cast<std::int32_t>(digit_value(p[0]));
-    value = negative ? -n : n;
-    return p + 1;
+  // Up to seven digits with eight bytes left, such as an altitude, in one
+  // step.
+  if (end - p >= 8) {
+    std::uint64_t chunk = load_eight(p);
+    int count = leading_digits(chunk);
+    if (count == 0)
+      return nullptr;
+    if (count < 8) {
+      auto magnitude = static_cast<std::int32_t>(digits_value(chunk, count));
+      value = negative ? -magnitude : magnitude;
+      return p + count;
+    }
   }
-  std::uint64_t magnitude = 0;
-  const char* q = read_digits(p, end, magnitude);
+  // Else one pass that counts the digits as it adds them up: nine always fit
+  // 32 bits, more take the long way.
+  std::uint32_t n = 0;
+  const char* q = p;
+  for (std::uint32_t digit; q < end && (digit = digit_value(*q)) <= 9; ++q)
+    n = n * 10 + digit;
   if (q == p)
     return nullptr;
-  // Nine digits always fit 32 bits; more take the long way.
   if (q - p > 9) [[unlikely]]
     return read_long_integer(p, end, negative, value);
-  auto n = static_cast<std::int32_t>(magnitude);
-  value = negative ? -n : n;
+  auto magnitude = static_cast<std::int32_t>(n);
+  value = negative ? -magnitude : magnitude;
   return q;
 }
 
@@ -323,31 +385,31 @@ const char* read_real(const char* p, const char* end, float& value) {
   if (p < end && (*p == '-' || *p == '+'))
     ++p;
   std::uint64_t digits = 0;
-  const char* q = read_digits(p, end, digits);
-  int count = static_cast<int>(q - p);
   int decimals = 0;
+  // The common shape has at most 14 digits: only zero and an exponent take
+  // another way. The byte after it lies within the 16 it needs.
+  const char* q = read_short_decimal(p, end, digits, decimals);
+  if (q && digits != 0 && (*q | 0x20) != 'e') [[likely]] {  // or 'E'
+    value = decimal_value(digits, decimals, negative);
+    return q;
+  }
+  digits = 0, decimals = 0;
+  q = read_digits(p, end, digits);
+  int count = static_cast<int>(q - p);
   if (q < end && *q == '.') {
     const char* fraction = q + 1;
     q = read_many_digits(fraction, end, digits);
     decimals = static_cast<int>(q - fraction);
     count += decimals;
   }
-  // The common shape, such as 47.421630: a nonzero value of at most 18
-  // digits, at most 15 of them decimals, no exponent. Then digits / 10^k =
-  // digits / 5^k * 2^-k, and with the digits moved to the top of 63 bits
-  // the quotient by 5^k keeps 27 bits or more, the remainder saying whether
-  // it is exact.
+  // Other short values, such as the last one of a line, the same way.
   bool exponent = q < end && (*q | 0x20) == 'e';  // or 'E'
   if (exponent || count > 18 || decimals > 15 || digits == 0) [[unlikely]] {
     if (count == 0)  // not even a digit: no number, as where a pattern stops
       return nullptr;
     return read_other_real(start, end, value);
   }
-  int shift = std::countl_zero(digits) - 1;
-  std::uint64_t n = digits << shift;
-  std::uint64_t divisor = powers_of_five[decimals];
-  std::uint32_t bits = nearest_normal_binary32(n / divisor, -shift - decimals, n % divisor != 0);
-  value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+  value = decimal_value(digits, decimals, negative);
   return q;
 }
 

@@ -14,6 +14,10 @@
 constexpr std::size_t max_real_length =
     1 + (std::numeric_limits<float>::max_exponent10 + 1) + 1 + 6;
 
+/// The end of the decimal integer at `p` (an optional sign and one or more
+/// digits, every one of them), or null when there is no digit.
+const char* integer_end(const char* p, const char* end);
+
 /// Reads the decimal integer at `p`: an optional sign and one or more digits,
 /// every one of them consumed; a value beyond 32 bits is stored saturated.
 /// Returns the end of the number, or null, leaving `value` alone, when there

@@ -15,6 +15,12 @@ inline bool is_space(char c) {
 
 /// The first byte at or after `p` that is not white space, or `end`.
 inline const char* skip_space(const char* p, const char* end) {
+  // Most pieces start right there or after the one blank that follows a
+  // comma; a byte above the blank is never white space.
+  if (p < end && *p == ' ')
+    ++p;
+  if (p == end || static_cast<unsigned char>(*p) > ' ') [[likely]]
+    return p;
   while (p < end && is_space(*p))
     ++p;
   return p;
@@ -34,6 +40,15 @@ struct scanner {
   /// consumed; a value beyond 32 bits is stored saturated.
   bool integer(std::int32_t& value) {
     const char* number_end = read_integer(skip_space(pos, end), end, value);
+    if (!number_end)
+      return false;
+    pos = number_end;
+    return true;
+  }
+
+  /// "%*d": matches where "%d" does, and stores nothing.
+  bool skip_integer() {
+    const char* number_end = integer_end(skip_space(pos, end), end);
     if (!number_end)
       return false;
     pos = number_end;

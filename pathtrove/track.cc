@@ -21,14 +21,14 @@ void track_open(output& out, std::string_view input_path) {
       "  <open>1</open>\n  <LineString>\n    <coordinates>\n");
 }
 
-void scan_track_point(std::string_view line, track_point& p) {
-  // "%f,%f,%d,%d": latitude, longitude, a field that is read but not used,
-  // and the altitude in feet; what follows is not read. The scan goes
+[[gnu::flatten]] void scan_track_point(std::string_view line, track_point& p) {
+  // "%f,%f,%d,%d": latitude, longitude, a field that is checked but not
+  // kept, and the altitude in feet; what follows is not read. The scan goes
   // straight into the point, which is put back when the scan stops early:
   // scanning a copy and copying it back stalls every line on the copy.
   const track_point before = p;
   scanner s(line);
-  if (s.real(p.latitude) && s.comma() && s.real(p.longitude) && s.comma() && s.integer(p.field3) &&
+  if (s.real(p.latitude) && s.comma() && s.real(p.longitude) && s.comma() && s.skip_integer() &&
       s.comma() && s.integer(p.altitude_feet)) [[likely]]
     return;
   // A line the pattern stops early in (a blank before a comma, say) is read

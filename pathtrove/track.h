@@ -11,7 +11,6 @@
 struct track_point {
   float latitude = 0;
   float longitude = 0;
-  std::int32_t field3 = 0;
   std::int32_t altitude_feet = 0;
 };
 

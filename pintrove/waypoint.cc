@@ -17,37 +17,72 @@ void keep_name(waypoint& w, std::string_view name) {
   std::memcpy(w.name, name.data(), w.name_length);
 }
 
-/// ",%d" for each of `fields`, in order.
-bool scan_integers(scanner& s, std::int32_t* fields, std::size_t count) {
+/// ",%d" `count` times, the values not kept: no waypoint field of them is
+/// ever written.
+bool skip_integers(scanner& s, int count) {
   // One loop rather than a chain: the piece's code is there once.
-  for (std::size_t i = 0; i < count; ++i)
-    if (!(s.comma() && s.integer(fields[i])))
+  for (int i = 0; i < count; ++i)
+    if (!(s.comma() && s.skip_integer()))
       return false;
   return true;
 }
 
-/// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
+/// The text of fields 6 to 14 where the pattern last passed them: from the
+/// comma after field 5 to the last digit of field 14.
+struct unkept_text {
+  char bytes[48];
+  std::size_t length = 0;
+};
+unkept_text last_unkept;
+
+/// ",%d,%d,%d,%d,%d,,%d,%d,%d": fields 6 to 14, checked but not kept.
 /// Field 11 must be empty, so its two commas stand side by side.
+bool skip_unkept_fields(scanner& s) {
+  // Most files repeat the same text there line after line. No piece of it
+  // looks past its last digit but at the byte after, so text that matched
+  // once matches again when a comma follows it, as the next piece wants.
+  std::size_t n = last_unkept.length;
+  if (n != 0 && static_cast<std::size_t>(s.end - s.pos) > n && s.pos[n] == ',' &&
+      std::memcmp(s.pos, last_unkept.bytes, n) == 0) {
+    s.pos += n;
+    return true;
+  }
+  const char* start = s.pos;
+  if (!(skip_integers(s, 5) && s.comma() && skip_integers(s, 3)))
+    return false;
+  auto length = static_cast<std::size_t>(s.pos - start);
+  if (length <= sizeof last_unkept.bytes) {
+    std::memcpy(last_unkept.bytes, start, length);
+    last_unkept.length = length;
+  }
+  return true;
+}
+
+/// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
 bool scan_position(scanner& s, waypoint& w) {
   return s.real(w.latitude) && s.comma() && s.real(w.longitude) && s.comma() && s.real(w.field5) &&
-         scan_integers(s, w.fields6_to_10, 5) && s.comma() &&
-         scan_integers(s, w.fields12_to_14, 3) && s.comma() && s.integer(w.altitude_feet);
+         skip_unkept_fields(s) && s.comma() && s.integer(w.altitude_feet);
 }
 
 /// Scans the line with the record pattern "%d,%s%f,...": true when the scan
 /// reached the altitude, the last field it reads.
-bool scan_pattern(std::string_view line, waypoint& w) {
+[[gnu::flatten]] bool scan_pattern(std::string_view line, waypoint& w) {
   // "%d,%s": the name token runs to the next white space, so it carries the
   // comma that ends the name field.
   scanner s(line);
   std::string_view token;
-  if (!(s.integer(w.number) && s.comma() && s.token(token)))
+  // The waypoint's number is checked, not kept: no marker shows it.
+  if (!(s.skip_integer() && s.comma() && s.token(token)))
     return false;
-  // The comma goes only when it ends the token: "Hut,12," keeps "Hut,12".
+  if (!scan_position(s, w))
+    return false;
+  // Kept only now: a line the pattern stops in early gets its name from the
+  // second reading. The comma goes only when it ends the token: "Hut,12,"
+  // keeps "Hut,12".
   if (token.back() == ',')
     token.remove_suffix(1);
   keep_name(w, token);
-  return scan_position(s, w);
+  return true;
 }
 
 }  // namespace

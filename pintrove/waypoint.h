@@ -14,14 +14,11 @@ constexpr std::size_t max_name_length = 55;
 /// The current waypoint. A line overwrites only the fields its scan reaches;
 /// the others keep what earlier lines put there.
 struct waypoint {
-  std::int32_t number = 0;
   char name[max_name_length] = {};
   std::size_t name_length = 0;
   float latitude = 0;
   float longitude = 0;
   float field5 = 0;
-  std::int32_t fields6_to_10[5] = {};
-  std::int32_t fields12_to_14[3] = {};
   std::int32_t altitude_feet = 0;
 };
 

@@ -55,6 +55,11 @@ TEST(scanner, Integers) {
       {"-3,", true, -3, 2},  // one digit and no more: the shortest way
       {"007", true, 7, 3},
       {"999999999", true, 999999999, 9},  // the most digits of the short way
+      // With eight bytes left, up to seven digits are read in one step.
+      {"-1234567,0000", true, -1234567, 8},
+      {"12345678,0000", true, 12345678, 8},
+      {"0,0000000", true, 0, 1},
+      {"-x00000000", false, 0, 0},
       {"2147483647", true, max, 10},
       {"2147483648", true, max, 10},
       {"-2147483648", true, min, 11},
@@ -109,6 +114,13 @@ TEST(scanner, Reals) {
       {"47.421630,10.985206", true, 47.421630f, 9},               // decimals 8 bytes at a time
       {"1.2345678901234,5678", true, 1.2345678901234f, 15},       // 8 of them, then 5
       {"1.000000059604644775390625", true, 1.0f, 26},             // halfway: to even
+      // With 16 bytes left the common shape is read eight bytes at a time:
+      // up to seven digits on each side of the point.
+      {"1234567.7654321,00000000", true, 1234567.7654321f, 15},
+      {"12345678.7654321,0000000", true, 12345678.7654321f, 16},
+      {"-1.76543218,00000000000", true, -1.76543218f, 11},
+      {"0.000000,000000000000000", true, 0.0f, 8},
+      {"1.5e3,000000000000000000", true, 1500.0f, 5},
       {"1."
        "0000000596046447753906250000000000000000000000000000000000000000000000000000000000000000000"
        "0000000000000000000000000000000001",
@@ -175,7 +187,10 @@ TEST(scanner, RealsAgreeWithTheCLibrary) {
     float expected = std::strtof(text, nullptr);
     if (std::isinf(expected))
       continue;
-    scanner s(std::string_view(text, n));
+    // What follows a field: with 16 bytes left, the common shapes are read
+    // eight bytes at a time.
+    std::snprintf(text + n, sizeof text - n, ",%015d", 0);
+    scanner s(std::string_view(text, n + 16));
     float value = 0;
     ASSERT_TRUE(s.real(value)) << text;
     ASSERT_EQ(value, expected) << text;
