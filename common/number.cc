@@ -420,16 +420,10 @@ char* append_decimals(char* out, std::uint32_t fraction) {
 
 /// Writes `scaled` millionths as the whole number, a point and six decimals;
 /// returns the end, and writes nothing after it.
-char* append_millionths(char* out, std::uint64_t scaled) {
+[[gnu::noinline]] char* append_millionths(char* out, std::uint64_t scaled) {
   std::uint64_t whole = scaled / 1000000;
-  auto fraction = static_cast<std::uint32_t>(scaled - whole * 1000000);
-  // The whole part of every coordinate in one step; the bytes it writes
-  // past its end are covered by the decimals.
-  if (whole < 1000) [[likely]]
-    out = append_short(out, static_cast<std::uint32_t>(whole));
-  else
-    out = append_digits(out, whole);
-  return append_decimals(out, fraction);
+  out = append_digits(out, whole);
+  return append_decimals(out, static_cast<std::uint32_t>(scaled - whole * 1000000));
 }
 
 /// Writes the magnitude of a binary32 value outside [2^-21, 2^23), given its
@@ -473,7 +467,22 @@ char* append_real(char* out, float value) {
   if (shift < 1 || shift > 44) [[unlikely]]
     return append_other_real(out, bits);
   std::uint64_t millionths = ((bits & 0x7fffff) | 0x800000) * std::uint64_t{1000000};
-  return append_millionths(out, shift_rounding(millionths, shift, false));
+  millionths = shift_rounding(millionths, shift, false);
+  if (millionths >> 32 != 0) [[unlikely]]
+    return append_millionths(out, millionths);
+  // Below 4294, every coordinate and most altitudes: the millionths fit 32
+  // bits, where the divisions are short.
+  auto small = static_cast<std::uint32_t>(millionths);
+  std::uint32_t whole = small / 1000000;
+  std::uint32_t fraction = small - whole * 1000000;
+  // The bytes that the whole part writes past its end the decimals cover.
+  if (whole < 1000) [[likely]] {
+    out = append_short(out, whole);
+  } else {
+    out = append_short(out, whole / 1000);
+    out = append_three(out, whole % 1000);
+  }
+  return append_decimals(out, fraction);
 }
 
 // ---- Feet to metres -----------------------------------------------------------

@@ -52,6 +52,8 @@ std::vector<float> boundary_reals() {
       values.push_back(v);
   }
   values.push_back(51.0078125f);
+  // Where the whole part takes a longer way, and where the millionths pass 2^32.
+  values.insert(values.end(), {999.99994f, 1000.0f, 9999.999f, 10000.0f, 4294.9673f, 4294.9678f});
   values.push_back(std::ldexp(16777215.0f, 19));  // the last value of the integer path
   values.push_back(std::ldexp(8388608.0f, 20));   // the first one past it
   std::size_t n = values.size();
