@@ -455,19 +455,11 @@ char* append_decimals(char* out, std::uint32_t fraction) {
   return out + 7;
 }
 
-}  // namespace
-
-char* append_real(char* out, float value) {
-  std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
-  *out = '-';
-  out += bits >> 31;  // -0.0 and values that round to zero keep their sign, as printf does
-  // A normal value is m * 2^-shift with m below 2^24. From 2^-21 to 2^23 its
-  // millionths need one rounding shift, m * 10^6 fitting 44 bits.
-  int shift = 150 - static_cast<int>((bits >> 23) & 0xff);
-  if (shift < 1 || shift > 44) [[unlikely]]
-    return append_other_real(out, bits);
-  std::uint64_t millionths = ((bits & 0x7fffff) | 0x800000) * std::uint64_t{1000000};
-  millionths = shift_rounding(millionths, shift, false);
+/// Writes `significand` * 2^-`shift`, for a significand up to 2^24 and a
+/// shift from 1 to 44, as `append_real` does; returns the end.
+char* append_binary(char* out, std::uint64_t significand, int shift) {
+  // The millionths need one rounding shift, significand * 10^6 fitting 45 bits.
+  std::uint64_t millionths = shift_rounding(significand * 1000000, shift, false);
   if (millionths >> 32 != 0) [[unlikely]]
     return append_millionths(out, millionths);
   // Below 4294, every coordinate and most altitudes: the millionths fit 32
@@ -485,16 +477,21 @@ char* append_real(char* out, float value) {
   return append_decimals(out, fraction);
 }
 
-// ---- Feet to metres -----------------------------------------------------------
+/// The exact product of `feet`, not zero, and the binary64 value of 0.3048,
+/// as m * 2^e with m from 2^25 to below 2^63; `inexact` says whether bits
+/// below m were dropped.
+struct metres_product {
+  std::uint64_t m;
+  int e;
+  bool inexact;
+};
 
-float feet_to_metres(std::int32_t feet) {
+metres_product exact_metres(std::int32_t feet) {
   // 0.3048 as binary64 is factor * 2^-54, with its 53-bit significand.
   constexpr std::uint64_t factor_bits = std::bit_cast<std::uint64_t>(0.3048);
   constexpr std::uint64_t factor = (factor_bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1}
                                                                                         << 52;
   static_assert(factor_bits >> 52 == 1023 - 2, "0.3048 lies in [2^-2, 2^-1)");
-  if (feet == 0)
-    return 0;
   // The magnitude in 32 bits: 2^31 for the most negative value.
   std::uint32_t magnitude = static_cast<std::uint32_t>(feet);
   if (feet < 0)
@@ -504,8 +501,46 @@ float feet_to_metres(std::int32_t feet) {
   std::uint64_t low = std::uint64_t{magnitude} * (factor & 0xffffffff);  // below 2^64
   std::uint64_t high = std::uint64_t{magnitude} * (factor >> 32) + (low >> 32);
   auto low_bits = static_cast<std::uint32_t>(low);
-  std::uint32_t bits = high >= std::uint64_t{1} << 25
-                           ? nearest_normal_binary32(high, 32 - 54, low_bits != 0)
-                           : nearest_normal_binary32(high << 32 | low_bits, -54, false);
+  if (high >= std::uint64_t{1} << 25)
+    return {high, 32 - 54, low_bits != 0};
+  return {high << 32 | low_bits, -54, false};
+}
+
+}  // namespace
+
+char* append_real(char* out, float value) {
+  std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  *out = '-';
+  out += bits >> 31;  // -0.0 and values that round to zero keep their sign, as printf does
+  // A normal value is m * 2^-shift with m below 2^24. From 2^-21 to 2^23 its
+  // millionths need one rounding shift.
+  int shift = 150 - static_cast<int>((bits >> 23) & 0xff);
+  if (shift < 1 || shift > 44) [[unlikely]]
+    return append_other_real(out, bits);
+  return append_binary(out, (bits & 0x7fffff) | 0x800000, shift);
+}
+
+// ---- Feet to metres -----------------------------------------------------------
+
+float feet_to_metres(std::int32_t feet) {
+  if (feet == 0)
+    return 0;
+  metres_product product = exact_metres(feet);
+  std::uint32_t bits = nearest_normal_binary32(product.m, product.e, product.inexact);
   return std::bit_cast<float>(bits | static_cast<std::uint32_t>(feet < 0) << 31);
+}
+
+char* append_metres(char* out, std::int32_t feet) {
+  if (feet == 0) [[unlikely]]
+    return append_real(out, 0.0f);
+  // The binary32 value as feet_to_metres rounds it, kept * 2^-shift, kept
+  // with 24 bits (2^24 when the rounding carries), without building it.
+  metres_product product = exact_metres(feet);
+  int drop = 40 - std::countl_zero(product.m);
+  int shift = -(product.e + drop);
+  if (shift < 1 || shift > 44) [[unlikely]]
+    return append_real(out, feet_to_metres(feet));
+  *out = '-';
+  out += feet < 0;
+  return append_binary(out, shift_rounding(product.m, drop, product.inexact), shift);
 }

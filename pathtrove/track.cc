@@ -52,7 +52,7 @@ static_assert(max_point_length <= sizeof(output::buffer), "a point fits the outp
   *q++ = ',';
   q = append_real(q, p.latitude);
   *q++ = ',';
-  q = append_real(q, feet_to_metres(p.altitude_feet));
+  q = append_metres(q, p.altitude_feet);
   *q++ = '\n';
   commit(out, q);
 }

@@ -141,7 +141,7 @@ TEST(waypoint_line, WritesOneMarkerPerLine) {
 
 TEST(way_point, WritesTheMarker) {
   captured_output captured;
-  way_point(captured.out, "A&B", -0.123456f, 51.5f, feet_to_metres(500));
+  way_point(captured.out, "A&B", -0.123456f, 51.5f, 500);
   EXPECT_EQ(captured.text(),
             "<Placemark>\n"
             "  <name>A&amp;B</name>\n"
