@@ -71,9 +71,10 @@ bool forbidden_in_xml(unsigned char b) {
   return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
 }
 
-/// Whether `c` stands for itself in XML text: printable ASCII but & < >.
+/// Whether `c` stands for itself in XML text: ASCII from ' ' on, but & < >.
 bool plain(char c) {
-  return c >= ' ' && c <= '~' && c != '&' && c != '<' && c != '>';
+  auto b = static_cast<unsigned char>(c);
+  return b >= ' ' && b < 0x80 && b != '&' && b != '<' && b != '>';
 }
 
 /// How many of the bytes of `chunk`, from its lowest, are `plain` before the
@@ -84,10 +85,9 @@ int leading_plain(std::uint64_t chunk) {
   // byte no sum carries into the next one.
   std::uint64_t low = chunk & ~top;
   std::uint64_t from_space = low + 0x60 * every_byte;  // ' ' and above
-  std::uint64_t is_delete = low + every_byte;          // 0x7f alone
   std::uint64_t no_ampersand = (low ^ '&' * every_byte) + 0x7f * every_byte;
   std::uint64_t no_angle = ((low | 0x02 * every_byte) ^ '>' * every_byte) + 0x7f * every_byte;
-  std::uint64_t plain = from_space & no_ampersand & no_angle & ~(is_delete | chunk) & top;
+  std::uint64_t plain = from_space & no_ampersand & no_angle & ~chunk & top;
   return std::countr_zero(~plain & top) / 8;
 }
 
