@@ -458,7 +458,7 @@ char* append_decimals(char* out, std::uint32_t fraction) {
 /// Writes `significand` * 2^-`shift`, for a significand up to 2^24 and a
 /// shift from 1 to 44, as `append_real` does; returns the end.
 char* append_binary(char* out, std::uint64_t significand, int shift) {
-  // The millionths need one rounding shift, significand * 10^6 fitting 45 bits.
+  // The millionths need one rounding shift, significand * 10^6 fitting 44 bits.
   std::uint64_t millionths = shift_rounding(significand * 1000000, shift, false);
   if (millionths >> 32 != 0) [[unlikely]]
     return append_millionths(out, millionths);
@@ -486,7 +486,7 @@ struct metres_product {
   bool inexact;
 };
 
-metres_product exact_metres(std::int32_t feet) {
+metres_product exact_product(std::int32_t feet) {
   // 0.3048 as binary64 is factor * 2^-54, with its 53-bit significand.
   constexpr std::uint64_t factor_bits = std::bit_cast<std::uint64_t>(0.3048);
   constexpr std::uint64_t factor = (factor_bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1}
@@ -525,7 +525,7 @@ char* append_real(char* out, float value) {
 float feet_to_metres(std::int32_t feet) {
   if (feet == 0)
     return 0;
-  metres_product product = exact_metres(feet);
+  metres_product product = exact_product(feet);
   std::uint32_t bits = nearest_normal_binary32(product.m, product.e, product.inexact);
   return std::bit_cast<float>(bits | static_cast<std::uint32_t>(feet < 0) << 31);
 }
@@ -535,7 +535,7 @@ char* append_metres(char* out, std::int32_t feet) {
     return append_real(out, 0.0f);
   // The binary32 value as feet_to_metres rounds it, kept * 2^-shift, kept
   // with 24 bits (2^24 when the rounding carries), without building it.
-  metres_product product = exact_metres(feet);
+  metres_product product = exact_product(feet);
   int drop = 40 - std::countl_zero(product.m);
   int shift = -(product.e + drop);
   if (shift < 1 || shift > 44) [[unlikely]]
