@@ -1,5 +1,7 @@
 #include "common/kml_text.h"
 
+#include <bit>
+
 #include "common/eight_bytes.h"
 
 // ---- Prologue ---------------------------------------------------------------
@@ -69,17 +71,24 @@ bool forbidden_in_xml(unsigned char b) {
   return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
 }
 
-/// Whether `c` stands for itself in XML text: printable ASCII but & < >.
+/// Whether `c` stands for itself in XML text: ASCII from ' ' on, but & < >.
 bool plain(char c) {
-  return c >= ' ' && c <= '~' && c != '&' && c != '<' && c != '>';
+  auto b = static_cast<unsigned char>(c);
+  return b >= ' ' && b < 0x80 && b != '&' && b != '<' && b != '>';
 }
 
-/// Whether all eight bytes of `chunk` are `plain`.
-bool all_plain(std::uint64_t chunk) {
-  // Below ' ', and with the top bit set after adding one: '~' + 1 and above.
-  bool outside =
-      has_byte_below(chunk, ' ') || (((chunk + every_byte) | chunk) & 0x80 * every_byte) != 0;
-  return !outside && !has_byte(chunk, '&') && !has_byte(chunk, '<') && !has_byte(chunk, '>');
+/// How many of the bytes of `chunk`, from its lowest, are `plain` before the
+/// first one that is not (8 when all are).
+int leading_plain(std::uint64_t chunk) {
+  constexpr std::uint64_t top = 0x80 * every_byte;
+  // Each test sets the top bit of a byte of its sum; with seven bits in each
+  // byte no sum carries into the next one.
+  std::uint64_t low = chunk & ~top;
+  std::uint64_t from_space = low + 0x60 * every_byte;  // ' ' and above
+  std::uint64_t no_ampersand = (low ^ '&' * every_byte) + 0x7f * every_byte;
+  std::uint64_t no_angle = ((low | 0x02 * every_byte) ^ '>' * every_byte) + 0x7f * every_byte;
+  std::uint64_t plain = from_space & no_ampersand & no_angle & ~chunk & top;
+  return std::countr_zero(~plain & top) / 8;
 }
 
 /// Writes the character at `p` as XML text; returns where the next one starts.
@@ -112,20 +121,45 @@ const char* append_character(const char* p, const char* end, char*& out) {
   return p + length;
 }
 
+/// `append_character` on a copy of `out`, which the callers' loops then
+/// keep in a register.
+const char* escape(const char* p, const char* end, char*& out) {
+  char* q = out;
+  p = append_character(p, end, q);
+  out = q;
+  return p;
+}
+
 }  // namespace
 
 char* append_text(char* out, std::string_view text) {
-  const char* end = text.data() + text.size();
-  for (const char* p = text.data(); p < end;) {
-    if (end - p >= 8 && all_plain(load_eight(p))) {  // most names: eight bytes at a time
-      std::memcpy(out, p, 8);
-      out += 8;
-      p += 8;
-    } else if (plain(*p)) {
-      *out++ = *p++;
-    } else {
-      p = append_character(p, end, out);
+  const char* p = text.data();
+  const char* end = p + text.size();
+  const char* copied = p;  // from here up to `p` the output is the text itself
+  // Eight bytes at a time, most names whole: all eight are copied, but the
+  // output moves on only past the plain ones, and the rest is written again
+  // from the first that is not. Eight bytes of text leave room for forty.
+  while (end - p >= 8) {
+    int count = leading_plain(load_eight(p));
+    std::memcpy(out, p, 8);
+    out += count;
+    p += count;
+    if (count < 8) {
+      p = escape(p, end, out);
+      copied = p;
     }
+    // The last few bytes as the eight that end the text, when the output of
+    // those before them is the text itself: it steps back over that.
+    if (p < end && end - p < 8 && end - copied >= 8) {
+      out -= 8 - (end - p);
+      p = end - 8;
+    }
+  }
+  while (p < end) {
+    if (plain(*p))
+      *out++ = *p++;
+    else
+      p = escape(p, end, out);
   }
   return out;
 }

@@ -417,88 +417,75 @@ const char* read_real(const char* p, const char* end, float& value) {
 
 namespace {
 
-/// "00" to "99": two digits are written at a time.
-constexpr char digit_pairs[] =
-    "00010203040506070809"
-    "10111213141516171819"
-    "20212223242526272829"
-    "30313233343536373839"
-    "40414243444546474849"
-    "50515253545556575859"
-    "60616263646566676869"
-    "70717273747576777879"
-    "80818283848586878889"
-    "90919293949596979899";
+/// The text of every number from 0 to 999, four bytes each.
+struct digit_groups {
+  char text[1000][4];
+};
 
-/// Writes `n`, below 100, as two digits.
-void put_pair(char* out, std::uint32_t n) {
-  std::memcpy(out, digit_pairs + 2 * n, 2);
+/// For each number: its digits without leading zeros (one 0 for zero), the
+/// bytes after them zero, and their count in the last byte.
+constexpr digit_groups short_groups = [] {
+  digit_groups groups{};
+  for (int n = 0; n < 1000; ++n) {
+    int length = n >= 100 ? 3 : n >= 10 ? 2 : 1;
+    for (int i = length - 1, rest = n; i >= 0; --i, rest /= 10)
+      groups.text[n][i] = static_cast<char>('0' + rest % 10);
+    groups.text[n][3] = static_cast<char>(length);
+  }
+  return groups;
+}();
+
+/// For each number: a point and its three digits, leading zeros included.
+constexpr digit_groups point_groups = [] {
+  digit_groups groups{};
+  for (int n = 0; n < 1000; ++n) {
+    groups.text[n][0] = '.';
+    for (int i = 3, rest = n; i >= 1; --i, rest /= 10)
+      groups.text[n][i] = static_cast<char>('0' + rest % 10);
+  }
+  return groups;
+}();
+
+/// Writes `n`, below 1000, without leading zeros; returns the end. It writes
+/// four bytes whatever the length: the text that follows, which the caller
+/// writes next, covers the rest.
+char* append_short(char* out, std::uint32_t n) {
+  std::memcpy(out, short_groups.text[n], 4);
+  return out + short_groups.text[n][3];
 }
 
-/// Writes `n` without leading zeros (a single 0 for zero); returns the end.
+/// Writes `n`, below 1000, as three digits; returns the end.
+char* append_three(char* out, std::uint32_t n) {
+  std::memcpy(out, point_groups.text[n] + 1, 3);
+  return out + 3;
+}
+
+/// Writes `n` without leading zeros (a single 0 for zero); returns the end,
+/// with up to three bytes after it written, as `append_short` does.
 char* append_digits(char* out, std::uint64_t n) {
-  int length = 1;
-  for (std::uint64_t rest = n; rest >= 10; rest /= 10)
-    ++length;
-  char* p = out + length;  // written from the last digit
-  for (; n >= 100; n /= 100) {
-    p -= 2;
-    put_pair(p, static_cast<std::uint32_t>(n % 100));
-  }
-  if (n >= 10)
-    put_pair(p - 2, static_cast<std::uint32_t>(n));
-  else
-    p[-1] = static_cast<char>('0' + n);
-  return out + length;
+  if (n < 1000)
+    return append_short(out, static_cast<std::uint32_t>(n));
+  out = append_digits(out, n / 1000);
+  return append_three(out, static_cast<std::uint32_t>(n % 1000));
 }
 
-/// Writes `n`, below 10^`width`, as `width` digits, leading zeros included
-/// (`width` even or 9); returns the end.
-char* append_padded(char* out, std::uint32_t n, int width) {
-  for (int i = width; i >= 2; i -= 2, n /= 100)
-    put_pair(out + i - 2, n % 100);
-  if (width % 2 != 0)
-    out[0] = static_cast<char>('0' + n);
-  return out + width;
-}
-
-/// Writes `n`, below 10000, without leading zeros; returns the end. The
-/// whole part of almost every coordinate and altitude.
-char* append_small(char* out, std::uint32_t n) {
-  if (n >= 100) {
-    std::uint32_t high = n / 100;
-    if (high < 10) {
-      *out++ = static_cast<char>('0' + high);
-    } else {
-      put_pair(out, high);
-      out += 2;
-    }
-    n %= 100;
-  } else if (n < 10) {
-    *out = static_cast<char>('0' + n);
-    return out + 1;
-  }
-  put_pair(out, n);
-  return out + 2;
+/// Writes a point and `fraction`, below 10^6, as six decimals; returns the
+/// end, and writes nothing after it.
+char* append_decimals(char* out, std::uint32_t fraction) {
+  std::uint32_t high = fraction / 1000;
+  // Both groups start with a point: the low one goes first, one byte early,
+  // and the last digit of the high one then covers its point.
+  std::memcpy(out + 3, point_groups.text[fraction - high * 1000], 4);
+  std::memcpy(out, point_groups.text[high], 4);
+  return out + 7;
 }
 
 /// Writes `scaled` millionths as the whole number, a point and six decimals;
-/// returns the end.
-char* append_millionths(char* out, std::uint64_t scaled) {
+/// returns the end, and writes nothing after it.
+[[gnu::noinline]] char* append_millionths(char* out, std::uint64_t scaled) {
   std::uint64_t whole = scaled / 1000000;
-  auto fraction = static_cast<std::uint32_t>(scaled - whole * 1000000);
-  if (whole < 10000)
-    out = append_small(out, static_cast<std::uint32_t>(whole));
-  else
-    out = append_digits(out, whole);
-  out[0] = '.';
-  std::uint32_t high = fraction / 10000;
-  std::uint32_t low = fraction - high * 10000;
-  std::uint32_t middle = low / 100;
-  put_pair(out + 1, high);
-  put_pair(out + 3, middle);
-  put_pair(out + 5, low - middle * 100);
-  return out + 7;
+  out = append_digits(out, whole);
+  return append_decimals(out, static_cast<std::uint32_t>(scaled - whole * 1000000));
 }
 
 /// Writes the magnitude of a binary32 value outside [2^-21, 2^23), given its
@@ -519,42 +506,54 @@ char* append_millionths(char* out, std::uint64_t scaled) {
     return append_millionths(out, std::uint64_t{m} * 1000000 << e);
   big_integer n(m);
   n.shift_left(e);
-  std::uint32_t groups[5];  // nine digits each, the last first: 2^128 has 39 digits
+  std::uint32_t groups[13];  // three digits each, the last first: 2^128 has 39 digits
   int count = 0;
   while (!n.is_zero())
-    groups[count++] = n.divide(1000000000);
-  out = append_digits(out, groups[--count]);
+    groups[count++] = n.divide(1000);
+  out = append_short(out, groups[--count]);
   while (count > 0)
-    out = append_padded(out, groups[--count], 9);
+    out = append_three(out, groups[--count]);
   std::memcpy(out, ".000000", 7);
   return out + 7;
 }
 
-}  // namespace
-
-char* append_real(char* out, float value) {
-  std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
-  *out = '-';
-  out += bits >> 31;  // -0.0 and values that round to zero keep their sign, as printf does
-  // A normal value is m * 2^-shift with m below 2^24. From 2^-21 to 2^23 its
-  // millionths need one rounding shift, m * 10^6 fitting 44 bits.
-  int shift = 150 - static_cast<int>((bits >> 23) & 0xff);
-  if (shift < 1 || shift > 44) [[unlikely]]
-    return append_other_real(out, bits);
-  std::uint64_t millionths = ((bits & 0x7fffff) | 0x800000) * std::uint64_t{1000000};
-  return append_millionths(out, shift_rounding(millionths, shift, false));
+/// Writes `significand` * 2^-`shift`, for a significand up to 2^24 and a
+/// shift from 1 to 44, as `append_real` does; returns the end.
+char* append_binary(char* out, std::uint64_t significand, int shift) {
+  // The millionths need one rounding shift, significand * 10^6 fitting 44 bits.
+  std::uint64_t millionths = shift_rounding(significand * 1000000, shift, false);
+  if (millionths >> 32 != 0) [[unlikely]]
+    return append_millionths(out, millionths);
+  // Below 4294, every coordinate and most altitudes: the millionths fit 32
+  // bits, where the divisions are short.
+  auto small = static_cast<std::uint32_t>(millionths);
+  std::uint32_t whole = small / 1000000;
+  std::uint32_t fraction = small - whole * 1000000;
+  // The bytes that the whole part writes past its end the decimals cover.
+  if (whole < 1000) [[likely]] {
+    out = append_short(out, whole);
+  } else {
+    out = append_short(out, whole / 1000);
+    out = append_three(out, whole % 1000);
+  }
+  return append_decimals(out, fraction);
 }
 
-// ---- Feet to metres -----------------------------------------------------------
+/// The exact product of `feet`, not zero, and the binary64 value of 0.3048,
+/// as m * 2^e with m from 2^25 to below 2^63; `inexact` says whether bits
+/// below m were dropped.
+struct metres_product {
+  std::uint64_t m;
+  int e;
+  bool inexact;
+};
 
-float feet_to_metres(std::int32_t feet) {
+metres_product exact_product(std::int32_t feet) {
   // 0.3048 as binary64 is factor * 2^-54, with its 53-bit significand.
   constexpr std::uint64_t factor_bits = std::bit_cast<std::uint64_t>(0.3048);
   constexpr std::uint64_t factor = (factor_bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1}
                                                                                         << 52;
   static_assert(factor_bits >> 52 == 1023 - 2, "0.3048 lies in [2^-2, 2^-1)");
-  if (feet == 0)
-    return 0;
   // The magnitude in 32 bits: 2^31 for the most negative value.
   std::uint32_t magnitude = static_cast<std::uint32_t>(feet);
   if (feet < 0)
@@ -564,8 +563,46 @@ float feet_to_metres(std::int32_t feet) {
   std::uint64_t low = std::uint64_t{magnitude} * (factor & 0xffffffff);  // below 2^64
   std::uint64_t high = std::uint64_t{magnitude} * (factor >> 32) + (low >> 32);
   auto low_bits = static_cast<std::uint32_t>(low);
-  std::uint32_t bits = high >= std::uint64_t{1} << 25
-                           ? nearest_normal_binary32(high, 32 - 54, low_bits != 0)
-                           : nearest_normal_binary32(high << 32 | low_bits, -54, false);
+  if (high >= std::uint64_t{1} << 25)
+    return {high, 32 - 54, low_bits != 0};
+  return {high << 32 | low_bits, -54, false};
+}
+
+}  // namespace
+
+char* append_real(char* out, float value) {
+  std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  *out = '-';
+  out += bits >> 31;  // -0.0 and values that round to zero keep their sign, as printf does
+  // A normal value is m * 2^-shift with m below 2^24. From 2^-21 to 2^23 its
+  // millionths need one rounding shift.
+  int shift = 150 - static_cast<int>((bits >> 23) & 0xff);
+  if (shift < 1 || shift > 44) [[unlikely]]
+    return append_other_real(out, bits);
+  return append_binary(out, (bits & 0x7fffff) | 0x800000, shift);
+}
+
+// ---- Feet to metres -----------------------------------------------------------
+
+float feet_to_metres(std::int32_t feet) {
+  if (feet == 0)
+    return 0;
+  metres_product product = exact_product(feet);
+  std::uint32_t bits = nearest_normal_binary32(product.m, product.e, product.inexact);
   return std::bit_cast<float>(bits | static_cast<std::uint32_t>(feet < 0) << 31);
+}
+
+char* append_metres(char* out, std::int32_t feet) {
+  if (feet == 0) [[unlikely]]
+    return append_real(out, 0.0f);
+  // The binary32 value as feet_to_metres rounds it, kept * 2^-shift, kept
+  // with 24 bits (2^24 when the rounding carries), without building it.
+  metres_product product = exact_product(feet);
+  int drop = 40 - std::countl_zero(product.m);
+  int shift = -(product.e + drop);
+  if (shift < 1 || shift > 44) [[unlikely]]
+    return append_real(out, feet_to_metres(feet));
+  *out = '-';
+  out += feet < 0;
+  return append_binary(out, shift_rounding(product.m, drop, product.inexact), shift);
 }

@@ -110,7 +110,7 @@ void waypoint_open(output& out, std::string_view input_path) {
 void waypoint_line(output& out, std::string_view line) {
   scan_waypoint(line, current);
   way_point(out, std::string_view(current.name, current.name_length), current.longitude,
-            current.latitude, feet_to_metres(current.altitude_feet));
+            current.latitude, current.altitude_feet);
 }
 
 namespace {
@@ -135,10 +135,28 @@ constexpr std::size_t max_marker_length =
     marker_end.size() + max_name_length * max_text_growth + 5 * max_real_length + 2;
 static_assert(max_marker_length <= sizeof(output::buffer), "a marker fits the output buffer");
 
+/// The length that almost every number's text stays within: a sign, seven
+/// digits, the point and six decimals.
+constexpr std::size_t short_real_length = 16;
+static_assert(short_real_length <= max_real_length);
+
+/// Copies `number`, the text of a number written earlier in the same marker,
+/// to `out` and returns the end of the copy. A short number takes a copy of
+/// fixed length, which the compiler turns into two moves: it reads the marker
+/// text after the number, and writes past the copy's end only within the
+/// room the marker keeps for each number, which the text after it covers.
+char* copy_real(char* out, std::string_view number) {
+  if (number.size() <= short_real_length) [[likely]]
+    std::memcpy(out, number.data(), short_real_length);
+  else
+    std::memcpy(out, number.data(), number.size());
+  return out + number.size();
+}
+
 }  // namespace
 
 void way_point(output& out, std::string_view name, float longitude, float latitude,
-               float altitude_metres) {
+               std::int32_t altitude_feet) {
   if (name.size() > max_name_length)  // keeps the marker within its buffer
     name = std::string_view(name.data(), prefix_length(name, max_name_length));
   char* record = reserve(out, max_marker_length);
@@ -154,11 +172,11 @@ void way_point(output& out, std::string_view name, float longitude, float latitu
   p = append_real(p, latitude);
   std::string_view latitude_digits(latitude_text, static_cast<std::size_t>(p - latitude_text));
   p = append(p, marker_view);
-  p = append(p, longitude_digits);
+  p = copy_real(p, longitude_digits);
   *p++ = ',';
-  p = append(p, latitude_digits);
+  p = copy_real(p, latitude_digits);
   *p++ = ',';
-  p = append_real(p, altitude_metres);
+  p = append_metres(p, altitude_feet);
   p = append(p, marker_end);
   commit(out, p);
 }

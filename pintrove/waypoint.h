@@ -34,9 +34,10 @@ void waypoint_open(output& out, std::string_view input_path);
 void waypoint_line(output& out, std::string_view line);
 
 /// Writes one Placemark: the name, a view of the point, the shared style and
-/// the point itself. `name` holds at most `max_name_length` bytes.
+/// the point itself, its altitude in metres. `name` holds at most
+/// `max_name_length` bytes.
 void way_point(output& out, std::string_view name, float longitude, float latitude,
-               float altitude_metres);
+               std::int32_t altitude_feet);
 
 /// Ends the folder, the document and the `kml` element.
 void waypoint_close(output& out);
