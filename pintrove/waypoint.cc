@@ -110,7 +110,7 @@ void waypoint_open(output& out, std::string_view input_path) {
 void waypoint_line(output& out, std::string_view line) {
   scan_waypoint(line, current);
   way_point(out, std::string_view(current.name, current.name_length), current.longitude,
-            current.latitude, current.altitude_feet);
+            current.latitude, feet_to_metres(current.altitude_feet));
 }
 
 namespace {
@@ -156,7 +156,7 @@ char* copy_real(char* out, std::string_view number) {
 }  // namespace
 
 void way_point(output& out, std::string_view name, float longitude, float latitude,
-               std::int32_t altitude_feet) {
+               float altitude_metres) {
   if (name.size() > max_name_length)  // keeps the marker within its buffer
     name = std::string_view(name.data(), prefix_length(name, max_name_length));
   char* record = reserve(out, max_marker_length);
@@ -176,7 +176,7 @@ void way_point(output& out, std::string_view name, float longitude, float latitu
   *p++ = ',';
   p = copy_real(p, latitude_digits);
   *p++ = ',';
-  p = append_metres(p, altitude_feet);
+  p = append_real(p, altitude_metres);
   p = append(p, marker_end);
   commit(out, p);
 }

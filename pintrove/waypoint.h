@@ -34,10 +34,9 @@ void waypoint_open(output& out, std::string_view input_path);
 void waypoint_line(output& out, std::string_view line);
 
 /// Writes one Placemark: the name, a view of the point, the shared style and
-/// the point itself, its altitude in metres. `name` holds at most
-/// `max_name_length` bytes.
+/// the point itself. `name` holds at most `max_name_length` bytes.
 void way_point(output& out, std::string_view name, float longitude, float latitude,
-               std::int32_t altitude_feet);
+               float altitude_metres);
 
 /// Ends the folder, the document and the `kml` element.
 void waypoint_close(output& out);

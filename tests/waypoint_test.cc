@@ -142,7 +142,7 @@ TEST(waypoint_line, WritesOneMarkerPerLine) {
 
 TEST(way_point, WritesTheMarker) {
   captured_output captured;
-  way_point(captured.out, "A&B", -0.123456f, 51.5f, 500);
+  way_point(captured.out, "A&B", -0.123456f, 51.5f, feet_to_metres(500));
   EXPECT_EQ(captured.text(),
             "<Placemark>\n"
             "  <name>A&amp;B</name>\n"
@@ -160,7 +160,7 @@ TEST(way_point, WritesTheMarker) {
             "</Placemark>\n");
   // Numbers longer than most are copied whole into the coordinates.
   captured_output large;
-  way_point(large.out, "x", 123456789.0f, -1e20f, 0);
+  way_point(large.out, "x", 123456789.0f, -1e20f, 0.0f);
   EXPECT_NE(
       large.text().find("<coordinates>123456792.000000,-100000002004087734272.000000,0.000000<"),
       std::string::npos);
