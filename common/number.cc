@@ -83,11 +83,26 @@ std::uint32_t nearest_binary32(std::uint64_t m, int e, bool inexact) {
   return bits >= infinity_bits ? infinity_bits : static_cast<std::uint32_t>(bits);
 }
 
+/// `m`, from 2^25 to below 2^63, rounded to 24 bits as `shift_rounding` does
+/// (2^24 when the rounding carries); `drop` is how many bits went.
+struct rounded_significand {
+  std::uint64_t kept;
+  int drop;
+};
+rounded_significand round_to_24_bits(std::uint64_t m, bool inexact) {
+  // Moved up to bit 62 the bits to drop are always 39, and the rounding
+  // takes constants; the flag lands below the half bit, where it still
+  // decides ties only.
+  int zeros = std::countl_zero(m);
+  std::uint64_t top = (m | static_cast<std::uint64_t>(inexact)) << (zeros - 1);
+  return {shift_rounding(top, 39, false), 40 - zeros};
+}
+
 /// `nearest_binary32` for m from 2^25 to 2^63 and a result that is sure to
 /// be a normal binary32 value: the common numbers, on a shorter way.
 std::uint32_t nearest_normal_binary32(std::uint64_t m, int e, bool inexact) {
-  int drop = 40 - std::countl_zero(m);  // keeps 24 bits
-  return static_cast<std::uint32_t>(binary32_bits(shift_rounding(m, drop, inexact), e + drop));
+  rounded_significand r = round_to_24_bits(m, inexact);
+  return static_cast<std::uint32_t>(binary32_bits(r.kept, e + r.drop));
 }
 
 // ---- Reading ----------------------------------------------------------------
@@ -598,11 +613,11 @@ char* append_metres(char* out, std::int32_t feet) {
   // The binary32 value as feet_to_metres rounds it, kept * 2^-shift, kept
   // with 24 bits (2^24 when the rounding carries), without building it.
   metres_product product = exact_product(feet);
-  int drop = 40 - std::countl_zero(product.m);
-  int shift = -(product.e + drop);
+  rounded_significand r = round_to_24_bits(product.m, product.inexact);
+  int shift = -(product.e + r.drop);
   if (shift < 1 || shift > 44) [[unlikely]]
     return append_real(out, feet_to_metres(feet));
   *out = '-';
   out += feet < 0;
-  return append_binary(out, shift_rounding(product.m, drop, product.inexact), shift);
+  return append_binary(out, r.kept, shift);
 }

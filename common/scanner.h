@@ -17,9 +17,11 @@ inline bool is_space(char c) {
 inline const char* skip_space(const char* p, const char* end) {
   // Most pieces start right there or after the one blank that follows a
   // comma; a byte above the blank is never white space.
+  if (p<end&& static_cast<unsigned char>(*p)> ' ') [[likely]]
+    return p;
   if (p < end && *p == ' ')
     ++p;
-  if (p == end || static_cast<unsigned char>(*p) > ' ') [[likely]]
+  if (p == end || static_cast<unsigned char>(*p) > ' ')
     return p;
   while (p < end && is_space(*p))
     ++p;
