@@ -30,7 +30,11 @@ void reset(line_reader& reader, std::FILE* input) {
   reader.nul_in_block = false;
 }
 
-read_status read_line(line_reader& reader, std::string_view& line) {
+namespace {
+
+/// `read_line` for every case: a line that crosses the end of the block, is
+/// longer than a record handler sees, or lies in a block with a NUL byte.
+read_status read_any_line(line_reader& reader, std::string_view& line) {
   std::size_t kept = 0;  // bytes of this line copied to `head` so far
   bool started = false;
   for (;;) {
@@ -61,4 +65,22 @@ read_status read_line(line_reader& reader, std::string_view& line) {
       return read_status::line;
     }
   }
+}
+
+}  // namespace
+
+read_status read_line(line_reader& reader, std::string_view& line) {
+  // The common case on a short way: a whole short line in the block.
+  if (reader.begin != reader.end && !reader.nul_in_block) [[likely]] {
+    const char* rest = reader.block + reader.begin;
+    const void* feed = std::memchr(rest, '\n', reader.end - reader.begin);
+    std::size_t length = feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - rest)
+                              : max_line_length + 1;
+    if (length <= max_line_length) [[likely]] {
+      reader.begin += length + 1;
+      line = std::string_view(rest, length);
+      return read_status::line;
+    }
+  }
+  return read_any_line(reader, line);
 }
