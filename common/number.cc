@@ -537,15 +537,16 @@ char* append_decimals(char* out, std::uint32_t fraction) {
 char* append_binary(char* out, std::uint64_t significand, int shift) {
   // The millionths need one rounding shift, significand * 10^6 fitting 44 bits.
   std::uint64_t millionths = shift_rounding(significand * 1000000, shift, false);
-  if (millionths >> 32 != 0) [[unlikely]]
+  // Below 1000, every coordinate and most altitudes, one test; below 4294
+  // the millionths still fit 32 bits, where the divisions are short.
+  bool below_1000 = millionths < 1000000000;
+  if (!below_1000 && millionths >> 32 != 0) [[unlikely]]
     return append_millionths(out, millionths);
-  // Below 4294, every coordinate and most altitudes: the millionths fit 32
-  // bits, where the divisions are short.
   auto small = static_cast<std::uint32_t>(millionths);
   std::uint32_t whole = small / 1000000;
   std::uint32_t fraction = small - whole * 1000000;
   // The bytes that the whole part writes past its end the decimals cover.
-  if (whole < 1000) [[likely]] {
+  if (below_1000) [[likely]] {
     out = append_short(out, whole);
   } else {
     out = append_short(out, whole / 1000);
