@@ -38,6 +38,7 @@ TEST(read_line, LongLineIsOneLineCut) {
   EXPECT_EQ(lines_of(long_line + "\nnext\n"), (lines{std::string(511, 'x'), "next"}));
   EXPECT_EQ(lines_of(std::string(511, 'y') + "\n"), lines{std::string(511, 'y')});
   EXPECT_EQ(lines_of(std::string(512, 'y')), lines{std::string(511, 'y')});
+  EXPECT_EQ(lines_of(std::string(512, 'y') + "\nz\n"), (lines{std::string(511, 'y'), "z"}));
 }
 
 TEST(read_line, NulEndsWhatIsSeen) {
