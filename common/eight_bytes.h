@@ -17,14 +17,15 @@ inline std::uint64_t load_eight(const char* p) {
   return byte(0) | byte(1) | byte(2) | byte(3) | byte(4) | byte(5) | byte(6) | byte(7);
 }
 
-/// Whether a byte of `chunk` is below `n`, which is at most 0x80.
-constexpr bool has_byte_below(std::uint64_t chunk, std::uint64_t n) {
-  // The lowest such byte borrows and keeps its top bit clear; bytes above
-  // it may be marked wrongly, which does not change the answer.
-  return ((chunk - n * every_byte) & ~chunk & 0x80 * every_byte) != 0;
+/// The bytes of `chunk` below `n`, which is at most 0x80, marked by their
+/// top bit: the lowest exactly, those above it perhaps wrongly.
+constexpr std::uint64_t bytes_below(std::uint64_t chunk, std::uint64_t n) {
+  // The lowest such byte borrows and keeps its top bit clear; a borrow may
+  // mark bytes above it.
+  return (chunk - n * every_byte) & ~chunk & 0x80 * every_byte;
 }
 
-/// Whether a byte of `chunk` is `c`.
-constexpr bool has_byte(std::uint64_t chunk, unsigned char c) {
-  return has_byte_below(chunk ^ (c * every_byte), 1);
+/// Whether a byte of `chunk` is below `n`, which is at most 0x80.
+constexpr bool has_byte_below(std::uint64_t chunk, std::uint64_t n) {
+  return bytes_below(chunk, n) != 0;
 }

@@ -12,8 +12,7 @@ const char* field_end(const char* p, const char* end) {
   // Eight bytes at a time, as names run to tens of bytes: a comma becomes a
   // zero byte, and the lowest zero byte is marked exactly.
   for (; end - p >= 8; p += 8) {
-    std::uint64_t chunk = load_eight(p) ^ (',' * every_byte);
-    std::uint64_t marks = (chunk - every_byte) & ~chunk & 0x80 * every_byte;
+    std::uint64_t marks = bytes_below(load_eight(p) ^ (',' * every_byte), 1);
     if (marks != 0)
       return p + std::countr_zero(marks) / 8;
   }

@@ -107,14 +107,20 @@ std::uint32_t nearest_normal_binary32(std::uint64_t m, int e, bool inexact) {
 
 // ---- Reading ----------------------------------------------------------------
 
+/// Skips the optional sign at `p`; `negative` says whether it was a minus.
+const char* skip_sign(const char* p, const char* end, bool& negative) {
+  negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+'))
+    ++p;
+  return p;
+}
+
 /// Reads the exponent whose "e" is at `e`: an optional sign and digits,
 /// saturated far beyond every binary32 value. Returns its end, or `e` when
 /// no digit follows, in which case the "e" is not part of the number.
 const char* read_exponent(const char* e, const char* end, int& exponent) {
-  const char* q = e + 1;
-  bool negative = q < end && *q == '-';
-  if (q < end && (*q == '-' || *q == '+'))
-    ++q;
+  bool negative;
+  const char* q = skip_sign(e + 1, end, negative);
   const char* digits = q;
   int n = 0;
   for (; q < end && is_digit(*q); ++q)
@@ -338,9 +344,8 @@ const char* decimal_end(const char* p, const char* end) {
 /// `read_real` for every shape: zero, many digits, an exponent, values near
 /// or beyond the ends of the binary32 range.
 [[gnu::noinline]] const char* read_other_real(const char* p, const char* end, float& value) {
-  bool negative = p < end && *p == '-';
-  if (p < end && (*p == '-' || *p == '+'))
-    ++p;
+  bool negative;
+  p = skip_sign(p, end, negative);
   const char* q = decimal_end(p, end);
   if (q == p)
     return nullptr;
@@ -354,8 +359,8 @@ const char* decimal_end(const char* p, const char* end) {
 }  // namespace
 
 const char* integer_end(const char* p, const char* end) {
-  if (p < end && (*p == '-' || *p == '+'))
-    ++p;
+  bool negative;
+  p = skip_sign(p, end, negative);
   const char* digits = p;
   while (p < end && digit_value(*p) <= 9)
     ++p;
@@ -363,9 +368,8 @@ const char* integer_end(const char* p, const char* end) {
 }
 
 const char* read_integer(const char* p, const char* end, std::int32_t& value) {
-  bool negative = p < end && *p == '-';
-  if (p < end && (*p == '-' || *p == '+'))
-    ++p;
+  bool negative;
+  p = skip_sign(p, end, negative);
   // Up to seven digits with eight bytes left, such as an altitude, in one
   // step.
   if (end - p >= 8) {
@@ -396,9 +400,8 @@ const char* read_integer(const char* p, const char* end, std::int32_t& value) {
 
 const char* read_real(const char* p, const char* end, float& value) {
   const char* start = p;
-  bool negative = p < end && *p == '-';
-  if (p < end && (*p == '-' || *p == '+'))
-    ++p;
+  bool negative;
+  p = skip_sign(p, end, negative);
   std::uint64_t digits = 0;
   int decimals = 0;
   // The common shape has at most 14 digits: only zero and an exponent take

@@ -13,15 +13,20 @@ inline bool is_space(char c) {
   return u <= ' ' && (spaces >> u & 1) != 0;
 }
 
+/// Whether `c` lies above the blank, where no white space does.
+inline bool above_blank(char c) {
+  return static_cast<unsigned char>(c) > ' ';
+}
+
 /// The first byte at or after `p` that is not white space, or `end`.
 inline const char* skip_space(const char* p, const char* end) {
   // Most pieces start right there or after the one blank that follows a
-  // comma; a byte above the blank is never white space.
-  if (p<end&& static_cast<unsigned char>(*p)> ' ') [[likely]]
+  // comma.
+  if (p < end && above_blank(*p)) [[likely]]
     return p;
   if (p < end && *p == ' ')
     ++p;
-  if (p == end || static_cast<unsigned char>(*p) > ' ')
+  if (p == end || above_blank(*p))
     return p;
   while (p < end && is_space(*p))
     ++p;
@@ -41,20 +46,12 @@ struct scanner {
   /// "%d": white space, an optional sign and decimal digits. Every digit is
   /// consumed; a value beyond 32 bits is stored saturated.
   bool integer(std::int32_t& value) {
-    const char* number_end = read_integer(skip_space(pos, end), end, value);
-    if (!number_end)
-      return false;
-    pos = number_end;
-    return true;
+    return moved_to(read_integer(skip_space(pos, end), end, value));
   }
 
   /// "%*d": matches where "%d" does, and stores nothing.
   bool skip_integer() {
-    const char* number_end = integer_end(skip_space(pos, end), end);
-    if (!number_end)
-      return false;
-    pos = number_end;
-    return true;
+    return moved_to(integer_end(skip_space(pos, end), end));
   }
 
   /// "%f": white space and a decimal real (sign, digits with an optional
@@ -62,11 +59,7 @@ struct scanner {
   /// "inf", "nan", hexadecimal and on values beyond the binary32 range; a
   /// value too small for binary32 is stored as zero.
   bool real(float& value) {
-    const char* number_end = read_real(skip_space(pos, end), end, value);
-    if (!number_end)
-      return false;
-    pos = number_end;
-    return true;
+    return moved_to(read_real(skip_space(pos, end), end, value));
   }
 
   /// "%s": white space, then the longest run of bytes that are not white
@@ -78,6 +71,15 @@ struct scanner {
     if (pos == end || *pos != ',')
       return false;
     ++pos;
+    return true;
+  }
+
+  /// Moves on to `number_end`, where a piece ended, unless it is null (the
+  /// piece failed); true when it moved.
+  bool moved_to(const char* number_end) {
+    if (!number_end)
+      return false;
+    pos = number_end;
     return true;
   }
 };
