@@ -359,12 +359,18 @@ const char* decimal_end(const char* p, const char* end) {
 }  // namespace
 
 const char* integer_end(const char* p, const char* end) {
-  bool negative;
-  p = skip_sign(p, end, negative);
-  const char* digits = p;
+  // Most integers start at their first digit: a sign is looked for only
+  // where there is none.
+  if (p == end || digit_value(*p) > 9) {
+    bool negative;
+    p = skip_sign(p, end, negative);
+    if (p == end || digit_value(*p) > 9)
+      return nullptr;
+  }
+  ++p;
   while (p < end && digit_value(*p) <= 9)
     ++p;
-  return p == digits ? nullptr : p;
+  return p;
 }
 
 const char* read_integer(const char* p, const char* end, std::int32_t& value) {

@@ -53,6 +53,7 @@ TEST(scanner, Integers) {
       {" \t\n\v\f\r-17,", true, -17, 9},
       {"+5", true, 5, 2},
       {"-3,", true, -3, 2},  // one digit and no more: the shortest way
+      {"7", true, 7, 1},
       {"007", true, 7, 3},
       {"999999999", true, 999999999, 9},  // the most digits of the short way
       // With eight bytes left, up to seven digits are read in one step.
@@ -82,6 +83,10 @@ TEST(scanner, Integers) {
     if (c.matches) {
       EXPECT_EQ(s.pos - text.data(), static_cast<std::ptrdiff_t>(c.consumed)) << c.text;
     }
+    // "%*d" matches the same text and stops at the same place.
+    scanner skipping(text);
+    EXPECT_EQ(skipping.skip_integer(), c.matches) << c.text;
+    EXPECT_EQ(skipping.pos, c.matches ? s.pos : text.data()) << c.text;
   }
 }
 
