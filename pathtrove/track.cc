@@ -71,7 +71,7 @@ char* append_altitude(char* out, std::int32_t feet) {
   if (length <= sizeof recent.text) {
     recent.feet = feet;
     recent.length = static_cast<std::uint8_t>(length);
-    std::memcpy(recent.text, out, length);
+    std::memcpy(recent.text, out, sizeof recent.text);  // a fixed size is copied inline
   }
   return end;
 }
