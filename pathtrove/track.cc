@@ -55,14 +55,17 @@ struct altitude_text {
 
 /// Altitudes written lately, each in the entry its lowest ten bits pick. A
 /// track's altitudes are whole feet that change by a few feet from point to
-/// point, so most of them come again while their entry still holds them.
+/// point, so most of them come again while their entry still holds them. An
+/// entry is right for good, so the entries are kept from run to run.
 altitude_text recent_altitudes[1024];
 
 /// `append_metres`, copying the text of an altitude written lately instead
-/// of converting it again. Texts too long for an entry are not kept.
+/// of converting it again; `out` needs room for `max_real_length` bytes.
+/// Texts too long for an entry are not kept.
 char* append_altitude(char* out, std::int32_t feet) {
   altitude_text& recent = recent_altitudes[static_cast<std::uint32_t>(feet) % 1024];
   if (recent.feet == feet && recent.length != 0) [[likely]] {
+    // Whatever the length: the text after it, written next, covers the rest.
     std::memcpy(out, recent.text, sizeof recent.text);
     return out + recent.length;
   }
@@ -71,7 +74,9 @@ char* append_altitude(char* out, std::int32_t feet) {
   if (length <= sizeof recent.text) {
     recent.feet = feet;
     recent.length = static_cast<std::uint8_t>(length);
-    std::memcpy(recent.text, out, sizeof recent.text);  // a fixed size is copied inline
+    // A fixed size is copied inline; the bytes past the text never end up
+    // in a document.
+    std::memcpy(recent.text, out, sizeof recent.text);
   }
   return end;
 }
