@@ -360,7 +360,7 @@ const char* decimal_end(const char* p, const char* end) {
 
 const char* integer_end(const char* p, const char* end) {
   // Most integers start at their first digit: a sign is looked for only
-  // where there is none.
+  // where no digit stands.
   if (p == end || digit_value(*p) > 9) {
     bool negative;
     p = skip_sign(p, end, negative);
