@@ -8,11 +8,11 @@
 #
 # REFERENCE is the native build folder with the benchmark tools (they are
 # turned on, and the folder is configured like bench/run.sh's when it is
-# new); PROGRAMS the folder of the programs to check, started through
-# the words RUNNER when given (an emulator, wine). Windows programs
-# (pintrove.exe) write their documents through text streams, so each of
-# their line feeds is expected as CR LF. Prints one line per input and
-# exits with 1 when a document differs.
+# new); PROGRAMS the folder of the programs to check (pintrove,
+# pintrove.exe or pintrove.wasm), started through the words RUNNER when
+# given (an emulator, wine, Node's WASI). Windows programs write their
+# documents through text streams, so each of their line feeds is expected as
+# CR LF. Prints one line per input and exits with 1 when a document differs.
 #
 # Environment: SCRATCH, a folder for the inputs and documents (about 2 GB;
 # default: a new folder under TMPDIR, removed at the end).
@@ -32,6 +32,7 @@ runner=("$@")
 
 suffix=""
 [ -e "$programs/pintrove.exe" ] && suffix=.exe
+[ -e "$programs/pintrove.wasm" ] && suffix=.wasm
 if [ -e "$reference/CMakeCache.txt" ]; then
   cmake "$reference" -DTROVE_BENCH=ON >/dev/null
 else
@@ -69,7 +70,7 @@ for input in "${inputs[@]}"; do
   program=pintrove
   [ "${input##*.}" = plt ] && program=pathtrove
   "$reference/$program" "$input" expected.kml
-  if [ -n "$suffix" ]; then
+  if [ "$suffix" = .exe ]; then
     sed 's/$/\r/' expected.kml >expected.crlf && mv expected.crlf expected.kml
   fi
   status=0
