@@ -555,13 +555,24 @@ TEST_P(cli_test, FilesDroppedOntoConvertCmdBecomeDocumentsBesideThem) {
                                  "^ !(x) & y;z,w" + extension};
   for (const std::string& name : names)
     make_input("", name);
-  outcome converted = drop(names, "");
+  // A waypoint and a track file of the same name, in any letter case, would
+  // get the same document: each is named after its whole name instead.
+  bool waypoints = extension == ".wpt";
+  std::string twin = waypoints ? "TRIP.plt" : "TRIP.wpt";
+  write_file(dir / twin, header(waypoints ? 6 : 4));
+  std::string trip = make_input("", "trip" + extension);
+  std::vector<std::string> dropped = names;
+  dropped.insert(dropped.end(), {trip, twin});
+  outcome converted = drop(dropped, "");
   EXPECT_EQ(converted.status, 0);
   EXPECT_EQ(converted.err, "");
   EXPECT_EQ(converted.out.find("Press any key"), std::string::npos) << converted.out;
   for (const std::string& name : names)
     EXPECT_EQ(read_file(dir / fs::path(name).replace_extension(".kml")),
               empty_document(replace_first(name, "&", "&amp;")));
+  EXPECT_EQ(read_file(dir / (trip + ".kml")), empty_document(trip));
+  EXPECT_TRUE(fs::exists(dir / (twin + ".kml")));
+  EXPECT_FALSE(fs::exists(dir / "trip.kml"));
   // Anything else, or a failed conversion, is reported, and then the window
   // waits for a key.
   write_file(dir / "notes.txt", "");
