@@ -9,7 +9,10 @@
 // writers do, so that the pattern stops early on every line and each is read
 // again field by field: waypoints with blanks in names and descriptions, the
 // day field empty, no blank after a comma and CRLF line ends; track points
-// with a blank before every comma.
+// with a blank before every comma. The kinds wpt-varied and plt-varied are
+// the expected layouts with what most files repeat from line to line made to
+// vary: waypoints whose fields 6 to 14 differ on every line, a track whose
+// altitudes do not come again.
 
 #include <cstdint>
 #include <cstdio>
@@ -98,7 +101,21 @@ void put_waypoint_start(char*& out, random_source& random, long long n, char sep
   put_micro(out, random.between(-180'000'000, 180'000'000));  // longitude
 }
 
-void write_waypoints(long long lines) {
+/// Writes fields 6 to 14 of a waypoint: what most files repeat on every
+/// line, or, when `varied`, values that change from line to line (a symbol,
+/// flags, two colours, a direction and a distance).
+void put_fields_6_to_14(char*& out, random_source& random, bool varied) {
+  if (!varied) {
+    out += std::sprintf(out, ", 0, 1, 3, 0, 65535,,0,0,0");
+    return;
+  }
+  out += std::sprintf(out, ", %lld, %lld, %lld, %lld, %lld,,%lld,%lld,%lld", random.between(0, 70),
+                      random.between(0, 1), random.between(0, 3), random.between(0, 16'777'215),
+                      random.between(0, 16'777'215), random.between(0, 2), random.between(0, 1),
+                      random.between(0, 500));
+}
+
+void write_waypoints(long long lines, bool varied) {
   std::fputs("Waypoint File Version 1.1\nWGS 84\nReserved 2\nReserved 3\n", stdout);
   random_source random{0x5eed'0001};
   for (long long n = 1; n <= lines; ++n) {
@@ -108,8 +125,8 @@ void write_waypoints(long long lines) {
     // The day number: days since 30 Dec 1899 and the fraction of the day.
     p += std::sprintf(p, ",%lld.%07lld", random.between(44'000, 46'500),
                       random.between(0, 9'999'999));
-    long long feet = pick_feet(random);
-    p += std::sprintf(p, ", 0, 1, 3, 0, 65535,,0,0,0, %lld, 6, 0, 17\n", feet);
+    put_fields_6_to_14(p, random, varied);
+    p += std::sprintf(p, ", %lld, 6, 0, 17\n", pick_feet(random));
     std::fwrite(line, 1, static_cast<std::size_t>(p - line), stdout);
   }
 }
@@ -184,8 +201,10 @@ void put_blank_before_commas(const char* line, const char* end) {
   std::fwrite(spaced, 1, static_cast<std::size_t>(p - spaced), stdout);
 }
 
-/// Track points, with a blank before every comma of a point when `spaced`.
-void write_track(long long lines, bool spaced) {
+/// Track points, with a blank before every comma of a point when `spaced`;
+/// with `varied`, altitudes that do not come again for 40,000 points, and
+/// then not within the last thousands.
+void write_track(long long lines, bool spaced, bool varied) {
   std::printf(
       "Track File Version 2.1\nWGS 84\nAltitude is in Feet\nReserved 3\n"
       "0,2,255,Long walk,0,0,2,8421376\n%lld\n",
@@ -199,7 +218,8 @@ void write_track(long long lines, bool spaced) {
     *p++ = ',';
     put_micro(p, w.longitude);
     // A new segment starts every few thousand points.
-    p += std::sprintf(p, ",%d,%lld,", n % 5'000 == 0 ? 1 : 0, w.feet);
+    long long feet = varied ? n * 7'919 % 40'000 - 1'000 : w.feet;
+    p += std::sprintf(p, ",%d,%lld,", n % 5'000 == 0 ? 1 : 0, feet);
     long long day = w.seconds / 86'400;
     long long second = w.seconds % 86'400;
     p += std::sprintf(p, "%lld.%07lld,", day, second * 10'000'000 / 86'400);
@@ -217,17 +237,18 @@ void write_track(long long lines, bool spaced) {
 
 int main(int argc, char** argv) {
   std::string_view kind = argc == 3 ? argv[1] : "";
-  if (kind != "wpt" && kind != "plt" && kind != "wpt-other" && kind != "plt-other") {
-    std::fprintf(stderr, "Usage: %s wpt|plt|wpt-other|plt-other LINES\n",
+  if (kind != "wpt" && kind != "plt" && kind != "wpt-other" && kind != "plt-other" &&
+      kind != "wpt-varied" && kind != "plt-varied") {
+    std::fprintf(stderr, "Usage: %s wpt|plt|wpt-other|plt-other|wpt-varied|plt-varied LINES\n",
                  argc > 0 ? argv[0] : "bench_generate");
     return 1;
   }
   long long lines = std::strtoll(argv[2], nullptr, 10);
-  if (kind == "wpt")
-    write_waypoints(lines);
+  if (kind == "wpt" || kind == "wpt-varied")
+    write_waypoints(lines, kind == "wpt-varied");
   else if (kind == "wpt-other")
     write_other_waypoints(lines);
   else
-    write_track(lines, kind == "plt-other");
+    write_track(lines, kind == "plt-other", kind == "plt-varied");
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
