@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "common/number.h"
+#include "common/read_number.h"
 
 /// Whether `c` is white space as every piece skips it: blank, tab, line
 /// feed, vertical tab, form feed, carriage return.

@@ -4,8 +4,9 @@
 
 #include "common/fields.h"
 #include "common/kml_text.h"
-#include "common/number.h"
+#include "common/metres.h"
 #include "common/scanner.h"
+#include "common/write_real.h"
 
 namespace {
 

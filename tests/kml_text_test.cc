@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "common/number.h"
+#include "common/metres.h"
+#include "common/write_real.h"
 #include "gtest/gtest.h"
 #include "tests/memory_stream.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/kml_text.h"
-#include "common/number.h"
+#include "common/metres.h"
 #include "gtest/gtest.h"
 #include "tests/memory_stream.h"
 

@@ -1,18 +1,13 @@
-#include "common/number.h"
+#include "common/read_number.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 
 #include "common/big_integer.h"
+#include "common/binary32.h"
 #include "common/eight_bytes.h"
-
-// No floating-point operation takes part in any result here: a 32-bit x86
-// build may keep intermediate values in wider registers, and the library's
-// conversions depend on the locale or are missing from some C++ libraries.
-// Every value is built from its bits, every rounding decided on integers.
 
 namespace {
 
@@ -41,71 +36,6 @@ constexpr std::uint64_t powers_of_ten[] = {1,
                                            100000000000000000,
                                            1000000000000000000,
                                            10000000000000000000u};
-
-// ---- Binary32 from its bits -------------------------------------------------
-
-constexpr std::uint32_t infinity_bits = 0x7f800000;
-
-/// `m` / 2^`drop` rounded to an integer, ties to even, for 1 <= `drop` <= 63
-/// and `m` below 2^63; `inexact` says whether a nonzero fraction lies below
-/// the last bit of `m`, and may only be set when `drop` >= 2.
-std::uint64_t shift_rounding(std::uint64_t m, int drop, bool inexact) {
-  // Set below the bit after the kept ones, the flag only decides ties.
-  m |= static_cast<std::uint64_t>(inexact);
-  // Adding one less than half, and one more for an odd quotient, carries
-  // into the quotient exactly when the value rounds up, ties to even.
-  std::uint64_t half = std::uint64_t{1} << (drop - 1);
-  return (m + (half - 1) + ((m >> drop) & 1)) >> drop;
-}
-
-/// The bits of the binary32 value `kept` * 2^`last`, for `kept` below 2^23
-/// (a subnormal, `last` = -149) or up to 2^24 (a normal value, or one that
-/// rounding carried into the next power of two).
-std::uint64_t binary32_bits(std::uint64_t kept, int last) {
-  // A normal value's leading bit adds one to the exponent field, which thus
-  // counts from 0 for subnormals.
-  return (static_cast<std::uint64_t>(last + 149) << 23) + kept;
-}
-
-/// The bits of the binary32 value nearest to (m + f) * 2^e, ties to even,
-/// where 0 < m < 2^63, e >= -200 and 0 <= f < 1; `inexact` says whether f
-/// is not zero, and may only be set when m >= 2^25, so that f lies below the
-/// two bits after the kept ones. `infinity_bits` when the value rounds
-/// beyond the binary32 range.
-std::uint32_t nearest_binary32(std::uint64_t m, int e, bool inexact) {
-  int length = 64 - std::countl_zero(m);
-  // The weight of the result's last bit: 2^last. It keeps 24 bits, but none
-  // below the last bit of the smallest subnormal.
-  int last = std::max(e + length - 24, -149);
-  int drop = last - e;  // below 64 for e >= -200
-  std::uint64_t kept = drop <= 0 ? m << -drop : shift_rounding(m, drop, inexact);
-  std::uint64_t bits = binary32_bits(kept, last);
-  return bits >= infinity_bits ? infinity_bits : static_cast<std::uint32_t>(bits);
-}
-
-/// `m`, from 2^25 to below 2^63, rounded to 24 bits as `shift_rounding` does
-/// (2^24 when the rounding carries); `drop` is how many bits went.
-struct rounded_significand {
-  std::uint64_t kept;
-  int drop;
-};
-rounded_significand round_to_24_bits(std::uint64_t m, bool inexact) {
-  // Moved up to bit 62 the bits to drop are always 39, and the rounding
-  // takes constants; the flag lands below the half bit, where it still
-  // decides ties only.
-  int zeros = std::countl_zero(m);
-  std::uint64_t top = (m | static_cast<std::uint64_t>(inexact)) << (zeros - 1);
-  return {shift_rounding(top, 39, false), 40 - zeros};
-}
-
-/// `nearest_binary32` for m from 2^25 to 2^63 and a result that is sure to
-/// be a normal binary32 value: the common numbers, on a shorter way.
-std::uint32_t nearest_normal_binary32(std::uint64_t m, int e, bool inexact) {
-  rounded_significand r = round_to_24_bits(m, inexact);
-  return static_cast<std::uint32_t>(binary32_bits(r.kept, e + r.drop));
-}
-
-// ---- Reading ----------------------------------------------------------------
 
 /// Skips the optional sign at `p`; `negative` says whether it was a minus.
 const char* skip_sign(const char* p, const char* end, bool& negative) {
@@ -231,7 +161,7 @@ float decimal_value(std::uint64_t digits, int decimals, bool negative) {
   std::uint64_t n = digits << shift;
   std::uint64_t divisor = powers_of_five[decimals];
   std::uint32_t bits = nearest_normal_binary32(n / divisor, -shift - decimals, n % divisor != 0);
-  return std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+  return signed_binary32(bits, negative);
 }
 
 /// The end of the unsigned decimal at `p`, or `p` when there is none: its
@@ -352,7 +282,7 @@ const char* decimal_end(const char* p, const char* end) {
   std::uint32_t bits = exact_binary32(p, q);
   if (bits == infinity_bits)
     return nullptr;
-  value = std::bit_cast<float>(bits | static_cast<std::uint32_t>(negative) << 31);
+  value = signed_binary32(bits, negative);
   return q;
 }
 
@@ -435,199 +365,4 @@ const char* read_real(const char* p, const char* end, float& value) {
   }
   value = decimal_value(digits, decimals, negative);
   return q;
-}
-
-// ---- Writing ------------------------------------------------------------------
-
-namespace {
-
-/// The text of every number from 0 to 999, four bytes each.
-struct digit_groups {
-  char text[1000][4];
-};
-
-/// For each number: its digits without leading zeros (one 0 for zero), the
-/// bytes after them zero, and their count in the last byte.
-constexpr digit_groups short_groups = [] {
-  digit_groups groups{};
-  for (int n = 0; n < 1000; ++n) {
-    int length = n >= 100 ? 3 : n >= 10 ? 2 : 1;
-    for (int i = length - 1, rest = n; i >= 0; --i, rest /= 10)
-      groups.text[n][i] = static_cast<char>('0' + rest % 10);
-    groups.text[n][3] = static_cast<char>(length);
-  }
-  return groups;
-}();
-
-/// For each number: a point and its three digits, leading zeros included.
-constexpr digit_groups point_groups = [] {
-  digit_groups groups{};
-  for (int n = 0; n < 1000; ++n) {
-    groups.text[n][0] = '.';
-    for (int i = 3, rest = n; i >= 1; --i, rest /= 10)
-      groups.text[n][i] = static_cast<char>('0' + rest % 10);
-  }
-  return groups;
-}();
-
-/// Writes `n`, below 1000, without leading zeros; returns the end. It writes
-/// four bytes whatever the length: the text that follows, which the caller
-/// writes next, covers the rest.
-char* append_short(char* out, std::uint32_t n) {
-  std::memcpy(out, short_groups.text[n], 4);
-  return out + short_groups.text[n][3];
-}
-
-/// Writes `n`, below 1000, as three digits; returns the end.
-char* append_three(char* out, std::uint32_t n) {
-  std::memcpy(out, point_groups.text[n] + 1, 3);
-  return out + 3;
-}
-
-/// Writes `n` without leading zeros (a single 0 for zero); returns the end,
-/// with up to three bytes after it written, as `append_short` does.
-char* append_digits(char* out, std::uint64_t n) {
-  if (n < 1000)
-    return append_short(out, static_cast<std::uint32_t>(n));
-  out = append_digits(out, n / 1000);
-  return append_three(out, static_cast<std::uint32_t>(n % 1000));
-}
-
-/// Writes a point and `fraction`, below 10^6, as six decimals; returns the
-/// end, and writes nothing after it.
-char* append_decimals(char* out, std::uint32_t fraction) {
-  std::uint32_t high = fraction / 1000;
-  // Both groups start with a point: the low one goes first, one byte early,
-  // and the last digit of the high one then covers its point.
-  std::memcpy(out + 3, point_groups.text[fraction - high * 1000], 4);
-  std::memcpy(out, point_groups.text[high], 4);
-  return out + 7;
-}
-
-/// Writes `scaled` millionths as the whole number, a point and six decimals;
-/// returns the end, and writes nothing after it.
-[[gnu::noinline]] char* append_millionths(char* out, std::uint64_t scaled) {
-  std::uint64_t whole = scaled / 1000000;
-  out = append_digits(out, whole);
-  return append_decimals(out, static_cast<std::uint32_t>(scaled - whole * 1000000));
-}
-
-/// Writes the magnitude of a binary32 value outside [2^-21, 2^23), given its
-/// bits: zero for those below (all of them below half a millionth), the
-/// exact integer with six zero decimals for those above, and infinity and
-/// NaN as printf writes them.
-[[gnu::noinline]] char* append_other_real(char* out, std::uint32_t bits) {
-  std::uint32_t biased_exponent = (bits >> 23) & 0xff;
-  std::uint32_t m = (bits & 0x7fffff) | 0x800000;
-  if (biased_exponent == 0xff) {  // never read or computed, but printf writes them so
-    std::memcpy(out, (bits & 0x7fffff) == 0 ? "inf" : "nan", 3);
-    return out + 3;
-  }
-  if (biased_exponent < 150)  // below 2^-21, subnormals and zero included
-    return append_millionths(out, 0);
-  int e = static_cast<int>(biased_exponent) - 150;
-  if (e < 20)  // m * 10^6 * 2^e fits 64 bits
-    return append_millionths(out, std::uint64_t{m} * 1000000 << e);
-  big_integer n(m);
-  n.shift_left(e);
-  std::uint32_t groups[13];  // three digits each, the last first: 2^128 has 39 digits
-  int count = 0;
-  while (!n.is_zero())
-    groups[count++] = n.divide(1000);
-  out = append_short(out, groups[--count]);
-  while (count > 0)
-    out = append_three(out, groups[--count]);
-  std::memcpy(out, ".000000", 7);
-  return out + 7;
-}
-
-/// Writes `significand` * 2^-`shift`, for a significand up to 2^24 and a
-/// shift from 1 to 44, as `append_real` does; returns the end.
-char* append_binary(char* out, std::uint64_t significand, int shift) {
-  // The millionths need one rounding shift, significand * 10^6 fitting 44 bits.
-  std::uint64_t millionths = shift_rounding(significand * 1000000, shift, false);
-  // Below 1000, every coordinate and most altitudes, one test; below 4294
-  // the millionths still fit 32 bits, where the divisions are short.
-  bool below_1000 = millionths < 1000000000;
-  if (!below_1000 && millionths >> 32 != 0) [[unlikely]]
-    return append_millionths(out, millionths);
-  auto small = static_cast<std::uint32_t>(millionths);
-  std::uint32_t whole = small / 1000000;
-  std::uint32_t fraction = small - whole * 1000000;
-  // The bytes that the whole part writes past its end the decimals cover.
-  if (below_1000) [[likely]] {
-    out = append_short(out, whole);
-  } else {
-    out = append_short(out, whole / 1000);
-    out = append_three(out, whole % 1000);
-  }
-  return append_decimals(out, fraction);
-}
-
-/// The exact product of `feet`, not zero, and the binary64 value of 0.3048,
-/// as m * 2^e with m from 2^25 to below 2^63; `inexact` says whether bits
-/// below m were dropped.
-struct metres_product {
-  std::uint64_t m;
-  int e;
-  bool inexact;
-};
-
-metres_product exact_product(std::int32_t feet) {
-  // 0.3048 as binary64 is factor * 2^-54, with its 53-bit significand.
-  constexpr std::uint64_t factor_bits = std::bit_cast<std::uint64_t>(0.3048);
-  constexpr std::uint64_t factor = (factor_bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1}
-                                                                                        << 52;
-  static_assert(factor_bits >> 52 == 1023 - 2, "0.3048 lies in [2^-2, 2^-1)");
-  // The magnitude in 32 bits: 2^31 for the most negative value.
-  std::uint32_t magnitude = static_cast<std::uint32_t>(feet);
-  if (feet < 0)
-    magnitude = 0u - magnitude;
-  // The product has up to 84 bits: its high part in 64 bits, the low 32 bits
-  // apart, from 32 x 32 -> 64-bit pieces. Below 2^57 it is taken whole.
-  std::uint64_t low = std::uint64_t{magnitude} * (factor & 0xffffffff);  // below 2^64
-  std::uint64_t high = std::uint64_t{magnitude} * (factor >> 32) + (low >> 32);
-  auto low_bits = static_cast<std::uint32_t>(low);
-  if (high >= std::uint64_t{1} << 25)
-    return {high, 32 - 54, low_bits != 0};
-  return {high << 32 | low_bits, -54, false};
-}
-
-}  // namespace
-
-char* append_real(char* out, float value) {
-  std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
-  *out = '-';
-  out += bits >> 31;  // -0.0 and values that round to zero keep their sign, as printf does
-  // A normal value is m * 2^-shift with m below 2^24. From 2^-21 to 2^23 its
-  // millionths need one rounding shift.
-  int shift = 150 - static_cast<int>((bits >> 23) & 0xff);
-  if (shift < 1 || shift > 44) [[unlikely]]
-    return append_other_real(out, bits);
-  return append_binary(out, (bits & 0x7fffff) | 0x800000, shift);
-}
-
-// ---- Feet to metres -----------------------------------------------------------
-
-float feet_to_metres(std::int32_t feet) {
-  if (feet == 0)
-    return 0;
-  metres_product product = exact_product(feet);
-  std::uint32_t bits = nearest_normal_binary32(product.m, product.e, product.inexact);
-  return std::bit_cast<float>(bits | static_cast<std::uint32_t>(feet < 0) << 31);
-}
-
-char* append_metres(char* out, std::int32_t feet) {
-  if (feet == 0) [[unlikely]]
-    return append_real(out, 0.0f);
-  // The binary32 value as feet_to_metres rounds it, kept * 2^-shift, kept
-  // with 24 bits (2^24 when the rounding carries), without building it.
-  metres_product product = exact_product(feet);
-  rounded_significand r = round_to_24_bits(product.m, product.inexact);
-  int shift = -(product.e + r.drop);
-  if (shift < 1 || shift > 44) [[unlikely]]
-    return append_real(out, feet_to_metres(feet));
-  *out = '-';
-  out += feet < 0;
-  return append_binary(out, r.kept, shift);
 }
