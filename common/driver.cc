@@ -80,22 +80,26 @@ void put_usage(std::string_view usage, std::string_view program) {
 // The input block and the output buffer, over 300 KiB together: too much for
 // the stack of a thread with a small one, so they live for the whole run.
 line_reader reader{nullptr};
-output buffer{nullptr};
+output document{nullptr};
 
 }  // namespace
 
 convert_status convert(const converter& c, std::FILE* in, std::FILE* out,
                        std::string_view input_path) {
   reset(reader, in);
-  reset(buffer, out);
+  reset(document, out);
   if (!skip_header(reader, c.header_lines))
     return convert_status::read_error;
-  put_prologue(buffer);
-  c.open(buffer, input_path);
-  if (!convert_records(c, reader, buffer))
+  put_prologue(document);
+  c.open(document, input_path);
+  if (!convert_records(c, reader, document)) {
+    // What was converted before the failure is written all the same: the
+    // document up to its last whole record, without the closing text.
+    flush(document);
     return convert_status::read_error;
-  c.close(buffer);
-  return flush(buffer) ? convert_status::ok : convert_status::write_error;
+  }
+  c.close(document);
+  return flush(document) ? convert_status::ok : convert_status::write_error;
 }
 
 int convert_files(const converter& c, const char* program, std::FILE* in, const char* input_path,

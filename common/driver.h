@@ -22,8 +22,10 @@ struct converter {
 enum class convert_status { ok, read_error, write_error };
 
 /// Converts the whole of `in` to a document on `out` and flushes it. Nothing
-/// is written when the input ends within its header (`read_error`). Its
-/// buffers are shared by every call: one conversion at a time.
+/// is written when the input ends or a read fails within its header
+/// (`read_error`); after a read failure further on, the document up to its
+/// last whole record is (`read_error`, no closing text). Its buffers are
+/// shared by every call: one conversion at a time.
 convert_status convert(const converter& c, std::FILE* in, std::FILE* out,
                        std::string_view input_path);
 

@@ -30,5 +30,7 @@ enum class read_status { line, end, error };
 /// Reads the next line into `line` (without its line feed, cut after its
 /// first `max_line_length` bytes and at its first NUL byte; the view lives
 /// until the next call). A last line without a line feed is still a line.
-/// Gives `end` at the end of the input and `error` when a read fails.
+/// Gives `end` at the end of the input and `error` once a read has failed:
+/// the lines that read delivered whole come first, the rest of its last
+/// line is dropped, and nothing more is read.
 read_status read_line(line_reader& reader, std::string_view& line);
