@@ -1,6 +1,7 @@
 #include "common/read_number.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdlib>
 #include <limits>
@@ -11,31 +12,18 @@
 
 namespace {
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 /// 10^0 to 10^19, the powers of ten that fit in 64 bits.
-constexpr std::uint64_t powers_of_ten[] = {1,
-                                           10,
-                                           100,
-                                           1000,
-                                           10000,
-                                           100000,
-                                           1000000,
-                                           10000000,
-                                           100000000,
-                                           1000000000,
-                                           10000000000,
-                                           100000000000,
-                                           1000000000000,
-                                           10000000000000,
-                                           100000000000000,
-                                           1000000000000000,
-                                           10000000000000000,
-                                           100000000000000000,
-                                           1000000000000000000,
-                                           10000000000000000000u};
+constexpr auto powers_of_ten = [] {
+  std::array<std::uint64_t, 20> powers{1};
+  for (std::size_t i = 1; i < powers.size(); ++i)
+    powers[i] = powers[i - 1] * 10;
+  return powers;
+}();
+
+/// The value of the digit `c`, or a number above 9 when `c` is no digit.
+std::uint32_t digit_value(char c) {
+  return std::uint32_t{static_cast<unsigned char>(c)} - '0';
+}
 
 /// Skips the optional sign at `p`; `negative` says whether it was a minus.
 const char* skip_sign(const char* p, const char* end, bool& negative) {
@@ -45,38 +33,12 @@ const char* skip_sign(const char* p, const char* end, bool& negative) {
   return p;
 }
 
-/// Reads the exponent whose "e" is at `e`: an optional sign and digits,
-/// saturated far beyond every binary32 value. Returns its end, or `e` when
-/// no digit follows, in which case the "e" is not part of the number.
-const char* read_exponent(const char* e, const char* end, int& exponent) {
-  bool negative;
-  const char* q = skip_sign(e + 1, end, negative);
-  const char* digits = q;
-  int n = 0;
-  for (; q < end && is_digit(*q); ++q)
-    n = std::min(n * 10 + (*q - '0'), 100000);
-  if (q == digits)
-    return e;
-  exponent = negative ? -n : n;
-  return q;
-}
-
-/// The value of the digit `c`, or a number above 9 when `c` is no digit.
-std::uint32_t digit_value(char c) {
-  return std::uint32_t{static_cast<unsigned char>(c)} - '0';
-}
-
-/// Reads the digits at `p` into `n`, as n = n * 10 + digit for each (past 19
-/// digits the value wraps); returns their end.
-const char* read_digits(const char* p, const char* end, std::uint64_t& n) {
-  for (; p < end; ++p) {
-    std::uint32_t digit = digit_value(*p);
-    if (digit > 9)
-      break;
-    n = n * 10 + digit;
-  }
-  return p;
-}
+// ---- Eight digits at a time -------------------------------------------------
+//
+// The SWAR ("SIMD within a register") eight-digit step that fast decimal
+// readers use: eight bytes of text in one 64-bit integer are told apart from
+// non-digits and turned into their value with a few multiplications, in
+// plain integer arithmetic.
 
 /// How many of the bytes of `chunk`, from its lowest, are digits before the
 /// first one that is not (8 when all are).
@@ -100,9 +62,10 @@ std::uint32_t digits_value(std::uint64_t chunk, int count) {
                                     32);
 }
 
-/// `read_digits` eight bytes at a time while eight are left: the six or
-/// seven decimals of a coordinate or a day number in one step.
-const char* read_many_digits(const char* p, const char* end, std::uint64_t& n) {
+/// Reads the digits at `p` into `n`, as n = n * 10 + digit for each (past 19
+/// digits the value wraps), eight at a time while eight bytes are left;
+/// returns their end.
+const char* read_digits(const char* p, const char* end, std::uint64_t& n) {
   while (end - p >= 8) {
     std::uint64_t chunk = load_eight(p);
     int count = leading_digits(chunk);
@@ -113,15 +76,31 @@ const char* read_many_digits(const char* p, const char* end, std::uint64_t& n) {
     if (count < 8)
       return p;
   }
-  return read_digits(p, end, n);
+  for (std::uint32_t digit; p < end && (digit = digit_value(*p)) <= 9; ++p)
+    n = n * 10 + digit;
+  return p;
 }
 
-/// Reads the common shape of a decimal at `p`, when 16 bytes or more are
-/// left: one to seven digits, a point and one to seven decimals, eight bytes
-/// at a time. Returns its end, with all its digits in `digits` and the
-/// number of decimals in `decimals`, or null for every other shape.
-const char* read_short_decimal(const char* p, const char* end, std::uint64_t& digits,
-                               int& decimals) {
+// ---- Reals ------------------------------------------------------------------
+
+/// A decimal real's text, read once: where its digits and its point are,
+/// its exponent, its digits as one integer and where it ends. Both ways to
+/// its binary32 value work from this.
+struct decimal {
+  bool negative = false;
+  const char* digits = nullptr;   // the first digit, or the point before the first
+  int integer_digits = 0;         // digits before the point
+  int decimals = 0;               // digits after it
+  int exponent = 0;               // of its "e", 0 without one
+  std::uint64_t significand = 0;  // every digit, as one integer: exact up to 19 of them
+  const char* end = nullptr;      // where its text ends; null when there is no number
+};
+
+/// Reads the common shape of a decimal's digits at `p` into `d`, when 16
+/// bytes or more are left: one to seven digits, a point and one to seven
+/// decimals, eight bytes at a time. Returns their end, or null for every
+/// other shape.
+const char* read_common_digits(const char* p, const char* end, decimal& d) {
   if (end - p < 16)  // every byte looked at lies within the line
     return nullptr;
   std::uint64_t whole = load_eight(p);
@@ -133,123 +112,141 @@ const char* read_short_decimal(const char* p, const char* end, std::uint64_t& di
   int fraction_digits = leading_digits(part);
   if (fraction_digits == 0 || fraction_digits == 8)
     return nullptr;
-  decimals = fraction_digits;
-  int count = whole_digits + fraction_digits;
   // Most coordinates have eight digits or fewer: with the point taken out
   // they are one chunk.
+  int count = whole_digits + fraction_digits;
   std::uint64_t whole_bytes = (std::uint64_t{1} << (8 * whole_digits)) - 1;
   std::uint64_t joined = (whole & whole_bytes) | part << (8 * whole_digits);
-  digits = count <= 8 ? digits_value(joined, count)
-                      : digits_value(whole, whole_digits) * powers_of_ten[fraction_digits] +
-                            digits_value(part, fraction_digits);
+  d.significand = count <= 8 ? digits_value(joined, count)
+                             : digits_value(whole, whole_digits) * powers_of_ten[fraction_digits] +
+                                   digits_value(part, fraction_digits);
+  d.integer_digits = whole_digits;
+  d.decimals = fraction_digits;
   return fraction + fraction_digits;
 }
 
-/// 5^0 to 5^15.
-constexpr std::uint64_t powers_of_five[] = {
-    1,      5,       25,      125,      625,       3125,       15625,      78125,
-    390625, 1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125};
+/// Reads a decimal's digits of any shape at `p` into `d`: digits with an
+/// optional point and fraction. Returns their end.
+const char* read_any_digits(const char* p, const char* end, decimal& d) {
+  const char* q = read_digits(p, end, d.significand);
+  d.integer_digits = static_cast<int>(q - p);
+  if (q < end && *q == '.') {
+    const char* fraction = q + 1;
+    q = read_digits(fraction, end, d.significand);
+    d.decimals = static_cast<int>(q - fraction);
+  }
+  return q;
+}
 
-/// The binary32 value nearest to `digits` / 10^`decimals`, with the sign
-/// `negative`, for 0 < `digits` < 2^63 and `decimals` <= 15 where the value
-/// is sure to be a normal one (such as `digits` < 10^18).
-float decimal_value(std::uint64_t digits, int decimals, bool negative) {
+/// Reads the decimal at `p`: an optional sign, digits with an optional point
+/// and fraction, one digit at least, and an exponent when digits follow its
+/// "e". `end` is null when there is not even a digit.
+decimal parse_decimal(const char* p, const char* end) {
+  decimal d;
+  p = skip_sign(p, end, d.negative);
+  d.digits = p;
+  if (const char* q = read_common_digits(p, end, d)) {
+    // The byte after it lies within the 16 that the common shape needs.
+    if ((*q | 0x20) != 'e') [[likely]] {  // or 'E'
+      d.end = q;
+      return d;
+    }
+    p = q;
+  } else {
+    p = read_any_digits(p, end, d);
+    if (d.integer_digits + d.decimals == 0)
+      return d;
+  }
+  std::int32_t exponent = 0;
+  const char* exponent_end = nullptr;
+  if (p < end && (*p | 0x20) == 'e')  // or 'E'
+    exponent_end = read_integer(p + 1, end, exponent);
+  if (exponent_end) {
+    // Far beyond every binary32 value either way, and so small that no sum
+    // with it overflows.
+    d.exponent = std::clamp(exponent, -100000, 100000);
+    p = exponent_end;
+  }
+  d.end = p;
+  return d;
+}
+
+/// 5^0 to 5^15.
+constexpr auto powers_of_five = [] {
+  std::array<std::uint64_t, 16> powers{1};
+  for (std::size_t i = 1; i < powers.size(); ++i)
+    powers[i] = powers[i - 1] * 5;
+  return powers;
+}();
+
+/// The bits of the binary32 value nearest to `digits` / 10^`scale`, for
+/// 0 < `digits` < 2^63 and `scale` <= 15 where the value is sure to be a
+/// normal one (such as `digits` < 10^18).
+std::uint32_t quotient_bits(std::uint64_t digits, int scale) {
   // digits / 10^k = digits / 5^k * 2^-k, and with the digits moved to the
   // top of 63 bits the quotient by 5^k keeps 27 bits or more, the remainder
   // saying whether it is exact.
   int shift = std::countl_zero(digits) - 1;
   std::uint64_t n = digits << shift;
-  std::uint64_t divisor = powers_of_five[decimals];
-  std::uint32_t bits = nearest_normal_binary32(n / divisor, -shift - decimals, n % divisor != 0);
-  return signed_binary32(bits, negative);
+  std::uint64_t divisor = powers_of_five[static_cast<std::size_t>(scale)];
+  return nearest_normal_binary32(n / divisor, -shift - scale, n % divisor != 0);
 }
 
-/// The end of the unsigned decimal at `p`, or `p` when there is none: its
-/// digits, point and exponent, which counts only when digits follow its "e".
-const char* decimal_end(const char* p, const char* end) {
-  std::uint64_t ignored = 0;
-  const char* q = read_digits(p, end, ignored);
-  bool has_digits = q > p;
-  if (q < end && *q == '.') {
-    const char* fraction = q + 1;
-    q = read_digits(fraction, end, ignored);
-    has_digits = has_digits || q > fraction;
-  }
-  if (!has_digits)
-    return p;
-  int exponent = 0;
-  if (q < end && (*q == 'e' || *q == 'E'))
-    q = read_exponent(q, end, exponent);
-  return q;
-}
-
-/// `read_integer` for ten digits or more, from the first digit at `p`:
-/// every digit is consumed; past 2^32 the magnitude stays there, beyond
-/// every 32-bit value, and cannot overflow.
-[[gnu::noinline]] const char* read_long_integer(const char* p, const char* end, bool negative,
-                                                std::int32_t& value) {
-  constexpr std::uint64_t too_large = std::uint64_t{1} << 32;
-  std::uint64_t magnitude = 0;
-  for (; p < end && is_digit(*p); ++p)
-    magnitude = std::min(magnitude * 10 + static_cast<std::uint64_t>(*p - '0'), too_large);
-  constexpr std::uint64_t max = std::numeric_limits<std::int32_t>::max();
-  if (negative)
-    value = magnitude > max ? std::numeric_limits<std::int32_t>::min()
-                            : -static_cast<std::int32_t>(magnitude);
-  else
-    value = magnitude > max ? std::numeric_limits<std::int32_t>::max()
-                            : static_cast<std::int32_t>(magnitude);
-  return p;
-}
-
-/// The bits of the binary32 value nearest to the decimal in [p, end) (digits,
-/// an optional point and an optional exponent, read before), by exact big
-/// integer arithmetic. `infinity_bits` when it rounds beyond binary32.
-[[gnu::noinline]] std::uint32_t exact_binary32(const char* p, const char* end) {
+/// Adds the digits of one decimal to a big integer, nine at a time, keeping
+/// the first 120 significant ones and whether any later one is not zero.
+struct digit_collector {
   // Every binary32 value, and every point halfway between two of them, has at
-  // most 114 significant decimal digits. So the first 120 digits with a
-  // flag for nonzero digits after them decide the rounding as all would.
-  constexpr int kept_digits = 120;
-  big_integer a(0);
+  // most 114 significant decimal digits. So the first 120 digits with a flag
+  // for nonzero digits after them decide the rounding as all would.
+  static constexpr int kept_digits = 120;
+  big_integer value{0};
   int significant = 0;  // digits from the first nonzero one on
-  int decimals = 0;
-  bool in_fraction = false, dropped_nonzero = false;
+  bool dropped_nonzero = false;
   std::uint32_t chunk = 0;
   int chunk_digits = 0;
-  for (; p < end && *p != 'e' && *p != 'E'; ++p) {
-    if (*p == '.') {
-      in_fraction = true;
-      continue;
-    }
-    auto digit = static_cast<std::uint32_t>(*p - '0');
-    decimals += in_fraction;
-    if (significant == 0 && digit == 0)
-      continue;
-    if (++significant > kept_digits) {
-      dropped_nonzero = dropped_nonzero || digit != 0;
-      continue;
-    }
-    chunk = chunk * 10 + digit;
-    if (++chunk_digits == 9) {
-      a.multiply_add(1000000000, chunk);
-      chunk = 0, chunk_digits = 0;
+
+  void add(const char* p, int count) {
+    for (const char* end = p + count; p < end; ++p) {
+      std::uint32_t digit = digit_value(*p);
+      if (significant == 0 && digit == 0)
+        continue;
+      if (++significant > kept_digits) {
+        dropped_nonzero = dropped_nonzero || digit != 0;
+        continue;
+      }
+      chunk = chunk * 10 + digit;
+      if (++chunk_digits == 9) {
+        value.multiply_add(1000000000, chunk);
+        chunk = 0, chunk_digits = 0;
+      }
     }
   }
-  a.multiply_add(static_cast<std::uint32_t>(powers_of_ten[chunk_digits]), chunk);
-  int exponent = 0;
-  if (p < end)
-    read_exponent(p, end, exponent);
-  if (significant == 0)
+
+  void finish() {
+    value.multiply_add(static_cast<std::uint32_t>(powers_of_ten[chunk_digits]), chunk);
+  }
+};
+
+/// The bits of the binary32 value nearest to `d`, by exact big integer
+/// arithmetic. `infinity_bits` when it rounds beyond binary32.
+[[gnu::noinline]] std::uint32_t exact_binary32(decimal d) {
+  digit_collector digits;
+  digits.add(d.digits, d.integer_digits);
+  if (d.decimals > 0)
+    digits.add(d.digits + d.integer_digits + 1, d.decimals);  // past the point
+  digits.finish();
+  if (digits.significant == 0)
     return 0;
   // The number lies in [10^(magnitude-1), 10^magnitude).
-  int magnitude = significant - decimals + exponent;
+  int magnitude = digits.significant - d.decimals + d.exponent;
   if (magnitude > 39)  // 10^39 and more: beyond the largest binary32 value, 3.4e38
     return infinity_bits;
   if (magnitude < -45)  // below 10^-46: less than half the smallest, 1.4e-45
     return 0;
   // The number is a * 10^scale (less the dropped digits), with -165 <= scale
   // <= 38, so a / b below fits the big integers.
-  int scale = magnitude - std::min(significant, kept_digits);
+  big_integer& a = digits.value;
+  int scale = magnitude - std::min(digits.significant, digit_collector::kept_digits);
   big_integer b(1);
   (scale >= 0 ? a : b).multiply_by_power_of_ten(std::abs(scale));
   int shift = b.bit_length() - a.bit_length() + 26;
@@ -268,22 +265,7 @@ const char* decimal_end(const char* p, const char* end) {
     }
     b.halve();
   }
-  return nearest_binary32(quotient, -shift, !a.is_zero() || dropped_nonzero);
-}
-
-/// `read_real` for every shape: zero, many digits, an exponent, values near
-/// or beyond the ends of the binary32 range.
-[[gnu::noinline]] const char* read_other_real(const char* p, const char* end, float& value) {
-  bool negative;
-  p = skip_sign(p, end, negative);
-  const char* q = decimal_end(p, end);
-  if (q == p)
-    return nullptr;
-  std::uint32_t bits = exact_binary32(p, q);
-  if (bits == infinity_bits)
-    return nullptr;
-  value = signed_binary32(bits, negative);
-  return q;
+  return nearest_binary32(quotient, -shift, !a.is_zero() || digits.dropped_nonzero);
 }
 
 }  // namespace
@@ -305,64 +287,64 @@ const char* integer_end(const char* p, const char* end) {
 
 const char* read_integer(const char* p, const char* end, std::int32_t& value) {
   bool negative;
-  p = skip_sign(p, end, negative);
-  // Up to seven digits with eight bytes left, such as an altitude, in one
-  // step.
-  if (end - p >= 8) {
-    std::uint64_t chunk = load_eight(p);
-    int count = leading_digits(chunk);
-    if (count == 0)
-      return nullptr;
-    if (count < 8) {
-      auto magnitude = static_cast<std::int32_t>(digits_value(chunk, count));
-      value = negative ? -magnitude : magnitude;
-      return p + count;
-    }
-  }
-  // Else one pass that counts the digits as it adds them up: nine always fit
-  // 32 bits, more take the long way.
-  std::uint32_t n = 0;
-  const char* q = p;
+  const char* digits = skip_sign(p, end, negative);
+  std::uint64_t magnitude = 0;
+  const char* q = digits;
   for (std::uint32_t digit; q < end && (digit = digit_value(*q)) <= 9; ++q)
-    n = n * 10 + digit;
-  if (q == p)
+    magnitude = magnitude * 10 + digit;
+  if (q == digits)
     return nullptr;
-  if (q - p > 9) [[unlikely]]
-    return read_long_integer(p, end, negative, value);
-  auto magnitude = static_cast<std::int32_t>(n);
-  value = negative ? -magnitude : magnitude;
+  // The magnitude is exact up to 19 digits after the zeros that lead them;
+  // past that it has wrapped, and the value lies beyond every 32-bit one.
+  constexpr std::uint64_t too_large = std::uint64_t{1} << 31;
+  if (q - digits > 19) [[unlikely]] {
+    while (*digits == '0')
+      ++digits;
+    if (q - digits > 19)
+      magnitude = too_large;
+  }
+  constexpr std::uint64_t max = std::numeric_limits<std::int32_t>::max();
+  if (negative)
+    value = magnitude >= too_large ? std::numeric_limits<std::int32_t>::min()
+                                   : -static_cast<std::int32_t>(magnitude);
+  else
+    value = magnitude > max ? std::numeric_limits<std::int32_t>::max()
+                            : static_cast<std::int32_t>(magnitude);
   return q;
 }
 
+namespace {
+
+/// Whether `d` is one of the common numbers, up to 18 digits with at most
+/// 15 decimals once its exponent is taken in: one division away from its
+/// value, and far within the binary32 range.
+bool takes_short_way(const decimal& d) {
+  return d.integer_digits + d.decimals <= 18 &&
+         static_cast<unsigned>(d.decimals - d.exponent) <= 15;
+}
+
+}  // namespace
+
+const char* real_end(const char* p, const char* end) {
+  decimal d = parse_decimal(p, end);
+  if (!d.end || takes_short_way(d)) [[likely]]
+    return d.end;
+  return exact_binary32(d) == infinity_bits ? nullptr : d.end;
+}
+
 const char* read_real(const char* p, const char* end, float& value) {
-  const char* start = p;
-  bool negative;
-  p = skip_sign(p, end, negative);
-  std::uint64_t digits = 0;
-  int decimals = 0;
-  // The common shape has at most 14 digits: only zero and an exponent take
-  // another way. The byte after it lies within the 16 it needs.
-  const char* q = read_short_decimal(p, end, digits, decimals);
-  if (q && digits != 0 && (*q | 0x20) != 'e') [[likely]] {  // or 'E'
-    value = decimal_value(digits, decimals, negative);
-    return q;
-  }
-  digits = 0, decimals = 0;
-  q = read_digits(p, end, digits);
-  int count = static_cast<int>(q - p);
-  if (q < end && *q == '.') {
-    const char* fraction = q + 1;
-    q = read_many_digits(fraction, end, digits);
-    decimals = static_cast<int>(q - fraction);
-    count += decimals;
-  }
-  // Other short values, such as the last one of a line, the same way.
-  bool exponent = q < end && (*q | 0x20) == 'e';  // or 'E'
-  if (exponent || count > 18 || decimals > 15 || digits == 0) [[unlikely]] {
-    if (count == 0)  // not even a digit: no number, as where a pattern stops
+  decimal d = parse_decimal(p, end);
+  if (!d.end)
+    return nullptr;
+  std::uint32_t bits = 0;  // zero, when every digit is
+  if (takes_short_way(d)) [[likely]] {
+    if (d.significand != 0) [[likely]]
+      bits = quotient_bits(d.significand, d.decimals - d.exponent);
+  } else {
+    bits = exact_binary32(d);
+    if (bits == infinity_bits)
       return nullptr;
-    return read_other_real(start, end, value);
   }
-  value = decimal_value(digits, decimals, negative);
-  return q;
+  value = signed_binary32(bits, d.negative);
+  return d.end;
 }

@@ -23,3 +23,7 @@ const char* read_integer(const char* p, const char* end, std::int32_t& value);
 /// when there is none or when it rounds beyond the binary32 range. "inf",
 /// "nan" and hexadecimal are no numbers: of "0x1" only the "0" is read.
 const char* read_real(const char* p, const char* end, float& value);
+
+/// The end of the decimal real at `p`, where `read_real` reads one that
+/// fits binary32, or null where it fails; the value is not worked out.
+const char* real_end(const char* p, const char* end);

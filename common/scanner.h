@@ -62,6 +62,11 @@ struct scanner {
     return moved_to(read_real(skip_space(pos, end), end, value));
   }
 
+  /// "%*f": matches where "%f" does, and stores nothing.
+  bool skip_real() {
+    return moved_to(real_end(skip_space(pos, end), end));
+  }
+
   /// "%s": white space, then the longest run of bytes that are not white
   /// space. Commas do not end it. Fails when only white space is left.
   bool token(std::string_view& value);

@@ -50,13 +50,25 @@ char* append_three(char* out, std::uint32_t n) {
   return out + 3;
 }
 
-/// Writes `n` without leading zeros (a single 0 for zero); returns the end,
-/// with up to three bytes after it written, as `append_short` does.
-char* append_digits(char* out, std::uint64_t n) {
-  if (n < 1000)
-    return append_short(out, static_cast<std::uint32_t>(n));
+char* append_digits(char* out, std::uint64_t n);
+
+/// `append_digits` for numbers of 10^6 and more.
+[[gnu::noinline]] char* append_many_digits(char* out, std::uint64_t n) {
   out = append_digits(out, n / 1000);
   return append_three(out, static_cast<std::uint32_t>(n % 1000));
+}
+
+/// Writes `n` without leading zeros (a single 0 for zero); returns the end,
+/// with up to three bytes after it written, as `append_short` does. Below
+/// 10^6, every coordinate and altitude, in one or two steps.
+char* append_digits(char* out, std::uint64_t n) {
+  if (n < 1000) [[likely]]
+    return append_short(out, static_cast<std::uint32_t>(n));
+  if (n >= 1000000) [[unlikely]]
+    return append_many_digits(out, n);
+  auto thousands = static_cast<std::uint32_t>(n / 1000);
+  out = append_short(out, thousands);
+  return append_three(out, static_cast<std::uint32_t>(n) - thousands * 1000);
 }
 
 /// Writes a point and `fraction`, below 10^6, as six decimals; returns the
@@ -72,7 +84,7 @@ char* append_decimals(char* out, std::uint32_t fraction) {
 
 /// Writes `scaled` millionths as the whole number, a point and six decimals;
 /// returns the end, and writes nothing after it.
-[[gnu::noinline]] char* append_millionths(char* out, std::uint64_t scaled) {
+char* append_millionths(char* out, std::uint64_t scaled) {
   std::uint64_t whole = scaled / 1000000;
   out = append_digits(out, whole);
   return append_decimals(out, static_cast<std::uint32_t>(scaled - whole * 1000000));
@@ -111,23 +123,7 @@ char* append_decimals(char* out, std::uint32_t fraction) {
 
 char* append_six_decimals(char* out, std::uint64_t significand, int shift) {
   // The millionths need one rounding shift, significand * 10^6 fitting 44 bits.
-  std::uint64_t millionths = shift_rounding(significand * 1000000, shift, false);
-  // Below 1000, every coordinate and most altitudes, one test; below 4294
-  // the millionths still fit 32 bits, where the divisions are short.
-  bool below_1000 = millionths < 1000000000;
-  if (!below_1000 && millionths >> 32 != 0) [[unlikely]]
-    return append_millionths(out, millionths);
-  auto small = static_cast<std::uint32_t>(millionths);
-  std::uint32_t whole = small / 1000000;
-  std::uint32_t fraction = small - whole * 1000000;
-  // The bytes that the whole part writes past its end the decimals cover.
-  if (below_1000) [[likely]] {
-    out = append_short(out, whole);
-  } else {
-    out = append_short(out, whole / 1000);
-    out = append_three(out, whole % 1000);
-  }
-  return append_decimals(out, fraction);
+  return append_millionths(out, shift_rounding(significand * 1000000, shift, false));
 }
 
 char* append_real(char* out, float value) {

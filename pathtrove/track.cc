@@ -1,7 +1,5 @@
 #include "pathtrove/track.h"
 
-#include <cstring>
-
 #include "common/fields.h"
 #include "common/kml_text.h"
 #include "common/metres.h"
@@ -47,41 +45,6 @@ namespace {
 constexpr std::size_t max_point_length = 3 * max_real_length + 3;
 static_assert(max_point_length <= sizeof(output::buffer), "a point fits the output buffer");
 
-/// An altitude and its text, as `append_metres` writes it.
-struct altitude_text {
-  std::int32_t feet;
-  std::uint8_t length;  // 0 while the entry is empty
-  char text[11];
-};
-
-/// Altitudes written lately, each in the entry its lowest ten bits pick. A
-/// track's altitudes are whole feet that change by a few feet from point to
-/// point, so most of them come again while their entry still holds them. An
-/// entry is right for good, so the entries are kept from run to run.
-altitude_text recent_altitudes[1024];
-
-/// `append_metres`, copying the text of an altitude written lately instead
-/// of converting it again; `out` needs room for `max_real_length` bytes.
-/// Texts too long for an entry are not kept.
-char* append_altitude(char* out, std::int32_t feet) {
-  altitude_text& recent = recent_altitudes[static_cast<std::uint32_t>(feet) % 1024];
-  if (recent.feet == feet && recent.length != 0) [[likely]] {
-    // Whatever the length: the text after it, written next, covers the rest.
-    std::memcpy(out, recent.text, sizeof recent.text);
-    return out + recent.length;
-  }
-  char* end = append_metres(out, feet);
-  auto length = static_cast<std::size_t>(end - out);
-  if (length <= sizeof recent.text) {
-    recent.feet = feet;
-    recent.length = static_cast<std::uint8_t>(length);
-    // A fixed size is copied inline; the bytes past the text never end up
-    // in a document.
-    std::memcpy(recent.text, out, sizeof recent.text);
-  }
-  return end;
-}
-
 /// Writes the coordinate line of `p`. Flattened: the number writer, called
 /// three times, is worth having inline.
 [[gnu::flatten]] void put_point(output& out, const track_point& p) {
@@ -90,7 +53,7 @@ char* append_altitude(char* out, std::int32_t feet) {
   *q++ = ',';
   q = append_real(q, p.latitude);
   *q++ = ',';
-  q = append_altitude(q, p.altitude_feet);
+  q = append_metres(q, p.altitude_feet);
   *q++ = '\n';
   commit(out, q);
 }

@@ -61,7 +61,7 @@ bool skip_unkept_fields(scanner& s) {
 
 /// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
 bool scan_position(scanner& s, waypoint& w) {
-  return s.real(w.latitude) && s.comma() && s.real(w.longitude) && s.comma() && s.real(w.field5) &&
+  return s.real(w.latitude) && s.comma() && s.real(w.longitude) && s.comma() && s.skip_real() &&
          skip_unkept_fields(s) && s.comma() && s.integer(w.altitude_feet);
 }
 
@@ -156,8 +156,8 @@ char* copy_real(char* out, std::string_view number) {
 
 }  // namespace
 
-void way_point(output& out, std::string_view name, float longitude, float latitude,
-               float altitude_metres) {
+[[gnu::flatten]] void way_point(output& out, std::string_view name, float longitude, float latitude,
+                                float altitude_metres) {
   if (name.size() > max_name_length)  // keeps the marker within its buffer
     name = std::string_view(name.data(), prefix_length(name, max_name_length));
   char* record = reserve(out, max_marker_length);

@@ -18,7 +18,6 @@ struct waypoint {
   std::size_t name_length = 0;
   float latitude = 0;
   float longitude = 0;
-  float field5 = 0;
   std::int32_t altitude_feet = 0;
 };
 
