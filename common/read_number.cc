@@ -85,15 +85,16 @@ const char* read_digits(const char* p, const char* end, std::uint64_t& n) {
 
 /// A decimal real's text, read once: where its digits and its point are,
 /// its exponent, its digits as one integer and where it ends. Both ways to
-/// its binary32 value work from this.
+/// its binary32 value work from this. `parse_decimal` sets every member
+/// (it is called once or twice a line: no zeros are stored in vain).
 struct decimal {
-  bool negative = false;
-  const char* digits = nullptr;   // the first digit, or the point before the first
-  int integer_digits = 0;         // digits before the point
-  int decimals = 0;               // digits after it
-  int exponent = 0;               // of its "e", 0 without one
-  std::uint64_t significand = 0;  // every digit, as one integer: exact up to 19 of them
-  const char* end = nullptr;      // where its text ends; null when there is no number
+  bool negative;
+  const char* digits;         // the first digit, or the point before the first
+  int integer_digits;         // digits before the point
+  int decimals;               // digits after it
+  int exponent;               // of its "e", 0 without one
+  std::uint64_t significand;  // every digit, as one integer: exact up to 19 of them
+  const char* end;            // where its text ends; null when there is no number
 };
 
 /// Reads the common shape of a decimal's digits at `p` into `d`, when 16
@@ -128,8 +129,10 @@ const char* read_common_digits(const char* p, const char* end, decimal& d) {
 /// Reads a decimal's digits of any shape at `p` into `d`: digits with an
 /// optional point and fraction. Returns their end.
 const char* read_any_digits(const char* p, const char* end, decimal& d) {
+  d.significand = 0;
   const char* q = read_digits(p, end, d.significand);
   d.integer_digits = static_cast<int>(q - p);
+  d.decimals = 0;
   if (q < end && *q == '.') {
     const char* fraction = q + 1;
     q = read_digits(fraction, end, d.significand);
@@ -145,6 +148,7 @@ decimal parse_decimal(const char* p, const char* end) {
   decimal d;
   p = skip_sign(p, end, d.negative);
   d.digits = p;
+  d.exponent = 0;
   if (const char* q = read_common_digits(p, end, d)) {
     // The byte after it lies within the 16 that the common shape needs.
     if ((*q | 0x20) != 'e') [[likely]] {  // or 'E'
@@ -154,8 +158,10 @@ decimal parse_decimal(const char* p, const char* end) {
     p = q;
   } else {
     p = read_any_digits(p, end, d);
-    if (d.integer_digits + d.decimals == 0)
+    if (d.integer_digits + d.decimals == 0) {
+      d.end = nullptr;
       return d;
+    }
   }
   std::int32_t exponent = 0;
   const char* exponent_end = nullptr;

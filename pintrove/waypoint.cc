@@ -89,13 +89,16 @@ bool scan_position(scanner& s, waypoint& w) {
 }  // namespace
 
 void scan_waypoint(std::string_view line, waypoint& w) {
-  const waypoint before = w;
+  // The pattern stores the numbers as it reads them, the name only once it
+  // has read the whole line.
+  const float latitude = w.latitude, longitude = w.longitude;
+  const std::int32_t altitude_feet = w.altitude_feet;
   if (scan_pattern(line, w)) [[likely]]
     return;
   // Other writers put blanks in names, text in field 11 and no blank after a
   // comma, where the pattern stops early; such a line is read again from the
   // waypoint as the previous line left it, field by field.
-  w = before;
+  w.latitude = latitude, w.longitude = longitude, w.altitude_feet = altitude_feet;
   constexpr field_layout layout(/*name*/ 2, /*latitude*/ 3, /*longitude*/ 4, /*altitude*/ 15);
   if (auto name = read_fields(line, layout, w.latitude, w.longitude, w.altitude_feet))
     keep_name(w, *name);
@@ -156,8 +159,8 @@ char* copy_real(char* out, std::string_view number) {
 
 }  // namespace
 
-[[gnu::flatten]] void way_point(output& out, std::string_view name, float longitude, float latitude,
-                                float altitude_metres) {
+void way_point(output& out, std::string_view name, float longitude, float latitude,
+               float altitude_metres) {
   if (name.size() > max_name_length)  // keeps the marker within its buffer
     name = std::string_view(name.data(), prefix_length(name, max_name_length));
   char* record = reserve(out, max_marker_length);
