@@ -122,8 +122,8 @@ const char* append_character(const char* p, const char* end, char*& out) {
 }
 
 /// `append_character` on a copy of `out`, which the callers' loops then
-/// keep in a register.
-const char* escape(const char* p, const char* end, char*& out) {
+/// keep in a register rather than in memory.
+const char* append_character_in_register(const char* p, const char* end, char*& out) {
   char* q = out;
   p = append_character(p, end, q);
   out = q;
@@ -135,31 +135,23 @@ const char* escape(const char* p, const char* end, char*& out) {
 char* append_text(char* out, std::string_view text) {
   const char* p = text.data();
   const char* end = p + text.size();
-  const char* copied = p;  // from here up to `p` the output is the text itself
   // Eight bytes at a time, most names whole: all eight are copied, but the
   // output moves on only past the plain ones, and the rest is written again
-  // from the first that is not. Eight bytes of text leave room for forty.
+  // from the first that is not. So up to seven bytes past the end may be
+  // stored; eight bytes of text leave room for forty.
   while (end - p >= 8) {
     int count = leading_plain(load_eight(p));
     std::memcpy(out, p, 8);
     out += count;
     p += count;
-    if (count < 8) {
-      p = escape(p, end, out);
-      copied = p;
-    }
-    // The last few bytes as the eight that end the text, when the output of
-    // those before them is the text itself: it steps back over that.
-    if (p < end && end - p < 8 && end - copied >= 8) {
-      out -= 8 - (end - p);
-      p = end - 8;
-    }
+    if (count < 8)
+      p = append_character_in_register(p, end, out);
   }
   while (p < end) {
     if (plain(*p))
       *out++ = *p++;
     else
-      p = escape(p, end, out);
+      p = append_character_in_register(p, end, out);
   }
   return out;
 }

@@ -16,7 +16,8 @@ void put_prologue(output& out);
 /// Writes `text` as XML character data in UTF-8 and returns the end: & < >
 /// escaped, well-formed UTF-8 copied unchanged but for characters XML
 /// forbids, other bytes read as Windows-1252. `out` must have room for
-/// `max_text_growth` bytes per byte of `text`.
+/// `max_text_growth` bytes per byte of `text`, and `max_overhang` bytes
+/// after them: up to seven bytes past the end returned may be stored.
 char* append_text(char* out, std::string_view text);
 
 /// `append_text` for text of any length, straight to the output.

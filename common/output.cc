@@ -5,6 +5,10 @@
 
 namespace {
 
+/// What a debug build fills a reservation's room with, to see where a
+/// record stored bytes.
+[[maybe_unused]] constexpr unsigned char unwritten = 0xa5;
+
 void write_buffer(output& out) {
   if (out.used == 0)
     return;
@@ -36,10 +40,25 @@ void put(output& out, std::string_view text) {
 }
 
 char* reserve(output& out, std::size_t size) {
-  assert(size <= sizeof out.buffer);
-  if (size > sizeof out.buffer - out.used)
+  assert(size <= sizeof out.buffer - max_overhang);
+  if (size + max_overhang > sizeof out.buffer - out.used)
     write_buffer(out);
+#ifndef NDEBUG
+  out.reserved = out.used + size;
+  std::memset(out.buffer + out.used, unwritten, size + max_overhang);
+#endif
   return out.buffer + out.used;
+}
+
+void check_record(const output& out, const char* end) {
+#ifndef NDEBUG
+  auto used = static_cast<std::size_t>(end - out.buffer);
+  assert(used >= out.used && used <= out.reserved);
+  for (std::size_t i = used + max_overhang; i < out.reserved + max_overhang; ++i)
+    assert(static_cast<unsigned char>(out.buffer[i]) == unwritten);
+#else
+  (void)out, (void)end;
+#endif
 }
 
 bool flush(output& out) {

@@ -14,7 +14,7 @@ inline bool is_space(char c) {
 }
 
 /// Whether `c` lies above the blank, where no white space does.
-inline bool above_blank(char c) {
+inline bool above_all_spaces(char c) {
   return static_cast<unsigned char>(c) > ' ';
 }
 
@@ -22,11 +22,11 @@ inline bool above_blank(char c) {
 inline const char* skip_space(const char* p, const char* end) {
   // Most pieces start right there or after the one blank that follows a
   // comma.
-  if (p < end && above_blank(*p)) [[likely]]
+  if (p < end && above_all_spaces(*p)) [[likely]]
     return p;
   if (p < end && *p == ' ')
     ++p;
-  if (p == end || above_blank(*p))
+  if (p == end || above_all_spaces(*p))
     return p;
   while (p < end && is_space(*p))
     ++p;
@@ -46,12 +46,12 @@ struct scanner {
   /// "%d": white space, an optional sign and decimal digits. Every digit is
   /// consumed; a value beyond 32 bits is stored saturated.
   bool integer(std::int32_t& value) {
-    return moved_to(read_integer(skip_space(pos, end), end, value));
+    return advance_to(read_integer(skip_space(pos, end), end, value));
   }
 
   /// "%*d": matches where "%d" does, and stores nothing.
   bool skip_integer() {
-    return moved_to(integer_end(skip_space(pos, end), end));
+    return advance_to(integer_end(skip_space(pos, end), end));
   }
 
   /// "%f": white space and a decimal real (sign, digits with an optional
@@ -59,12 +59,12 @@ struct scanner {
   /// "inf", "nan", hexadecimal and on values beyond the binary32 range; a
   /// value too small for binary32 is stored as zero.
   bool real(float& value) {
-    return moved_to(read_real(skip_space(pos, end), end, value));
+    return advance_to(read_real(skip_space(pos, end), end, value));
   }
 
   /// "%*f": matches where "%f" does, and stores nothing.
   bool skip_real() {
-    return moved_to(real_end(skip_space(pos, end), end));
+    return advance_to(real_end(skip_space(pos, end), end));
   }
 
   /// "%s": white space, then the longest run of bytes that are not white
@@ -81,7 +81,7 @@ struct scanner {
 
   /// Moves on to `number_end`, where a piece ended, unless it is null (the
   /// piece failed); true when it moved.
-  bool moved_to(const char* number_end) {
+  bool advance_to(const char* number_end) {
     if (!number_end)
       return false;
     pos = number_end;

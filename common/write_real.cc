@@ -36,9 +36,9 @@ constexpr digit_groups decimal_texts = [] {
   return groups;
 }();
 
-/// Writes `n`, below 1000, without leading zeros; returns the end. It writes
-/// four bytes whatever the length: the text that follows, which the caller
-/// writes next, covers the rest.
+/// Writes `n`, below 1000, without leading zeros; returns the end. It copies
+/// four bytes whatever the length, so up to three bytes past the end are
+/// stored: the decimals that `append_real` writes next cover them.
 char* append_short(char* out, std::uint32_t n) {
   std::memcpy(out, number_texts.text[n], 4);
   return out + number_texts.text[n][3];

@@ -43,7 +43,8 @@ namespace {
 
 /// The longest coordinate line: three numbers, two commas and a line feed.
 constexpr std::size_t max_point_length = 3 * max_real_length + 3;
-static_assert(max_point_length <= sizeof(output::buffer), "a point fits the output buffer");
+static_assert(max_point_length + max_overhang <= sizeof(output::buffer),
+              "a point and what its writers store past it fit the output buffer");
 
 /// Writes the coordinate line of `p`. Flattened: the number writer, called
 /// three times, is worth having inline.

@@ -30,21 +30,21 @@ bool skip_integers(scanner& s, int count) {
 
 /// The text of fields 6 to 14 where the pattern last passed them: from the
 /// comma after field 5 to the last digit of field 14.
-struct unkept_text {
+struct fields_6_to_14_text {
   char bytes[48];
   std::size_t length = 0;
 };
-unkept_text last_unkept;
+fields_6_to_14_text last_fields_6_to_14;
 
 /// ",%d,%d,%d,%d,%d,,%d,%d,%d": fields 6 to 14, checked but not kept.
 /// Field 11 must be empty, so its two commas stand side by side.
-bool skip_unkept_fields(scanner& s) {
+bool skip_fields_6_to_14(scanner& s) {
   // Most files repeat the same text there line after line. No piece of it
   // looks past its last digit but at the byte after, so text that matched
   // once matches again when a comma follows it, as the next piece wants.
-  std::size_t n = last_unkept.length;
+  std::size_t n = last_fields_6_to_14.length;
   if (n != 0 && static_cast<std::size_t>(s.end - s.pos) > n && s.pos[n] == ',' &&
-      std::memcmp(s.pos, last_unkept.bytes, n) == 0) {
+      std::memcmp(s.pos, last_fields_6_to_14.bytes, n) == 0) {
     s.pos += n;
     return true;
   }
@@ -52,9 +52,9 @@ bool skip_unkept_fields(scanner& s) {
   if (!(skip_integers(s, 5) && s.comma() && skip_integers(s, 3)))
     return false;
   auto length = static_cast<std::size_t>(s.pos - start);
-  if (length <= sizeof last_unkept.bytes) {
-    std::memcpy(last_unkept.bytes, start, length);
-    last_unkept.length = length;
+  if (length <= sizeof last_fields_6_to_14.bytes) {
+    std::memcpy(last_fields_6_to_14.bytes, start, length);
+    last_fields_6_to_14.length = length;
   }
   return true;
 }
@@ -62,7 +62,7 @@ bool skip_unkept_fields(scanner& s) {
 /// The fields after the name: "%f,%f,%f,%d,%d,%d,%d,%d,,%d,%d,%d,%d".
 bool scan_position(scanner& s, waypoint& w) {
   return s.real(w.latitude) && s.comma() && s.real(w.longitude) && s.comma() && s.skip_real() &&
-         skip_unkept_fields(s) && s.comma() && s.integer(w.altitude_feet);
+         skip_fields_6_to_14(s) && s.comma() && s.integer(w.altitude_feet);
 }
 
 /// Scans the line with the record pattern "%d,%s%f,...": true when the scan
@@ -137,18 +137,21 @@ constexpr std::string_view marker_end = "</coordinates>\n  </Point>\n</Placemark
 constexpr std::size_t max_marker_length =
     marker_start.size() + marker_longitude.size() + marker_latitude.size() + marker_view.size() +
     marker_end.size() + max_name_length * max_text_growth + 5 * max_real_length + 2;
-static_assert(max_marker_length <= sizeof(output::buffer), "a marker fits the output buffer");
+static_assert(max_marker_length + max_overhang <= sizeof(output::buffer),
+              "a marker and what its writers store past it fit the output buffer");
 
 /// The length that almost every number's text stays within: a sign, seven
 /// digits, the point and six decimals.
 constexpr std::size_t short_real_length = 16;
 static_assert(short_real_length <= max_real_length);
+static_assert(short_real_length - std::string_view("0.000000").size() <= max_overhang);
 
 /// Copies `number`, the text of a number written earlier in the same marker,
 /// to `out` and returns the end of the copy. A short number takes a copy of
 /// fixed length, which the compiler turns into two moves: it reads the marker
-/// text after the number, and writes past the copy's end only within the
-/// room the marker keeps for each number, which the text after it covers.
+/// text after the number, and stores up to eight bytes past the copy's end
+/// (a number's text has eight bytes at least, "0.000000"), within
+/// `max_overhang`; the text after it covers them.
 char* copy_real(char* out, std::string_view number) {
   if (number.size() <= short_real_length) [[likely]]
     std::memcpy(out, number.data(), short_real_length);
