@@ -4,15 +4,11 @@
 
 #include "common/eight_bytes.h"
 
-// ---- Prologue ---------------------------------------------------------------
-
 void put_prologue(output& out) {
   put(out,
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<kml xmlns=\"http://earth.google.com/kml/2.0\">\n");
 }
-
-// ---- Text -------------------------------------------------------------------
 
 namespace {
 

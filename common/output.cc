@@ -5,8 +5,7 @@
 
 namespace {
 
-/// What a debug build fills a reservation's room with, to see where a
-/// record stored bytes.
+/// What debug builds fill a reservation's room with, to see what was stored.
 [[maybe_unused]] constexpr unsigned char unwritten = 0xa5;
 
 void write_buffer(output& out) {
@@ -50,16 +49,14 @@ char* reserve(output& out, std::size_t size) {
   return out.buffer + out.used;
 }
 
-void check_record(const output& out, const char* end) {
 #ifndef NDEBUG
+void check_record(const output& out, const char* end) {
   auto used = static_cast<std::size_t>(end - out.buffer);
   assert(used >= out.used && used <= out.reserved);
   for (std::size_t i = used + max_overhang; i < out.reserved + max_overhang; ++i)
     assert(static_cast<unsigned char>(out.buffer[i]) == unwritten);
-#else
-  (void)out, (void)end;
-#endif
 }
+#endif
 
 bool flush(output& out) {
   write_buffer(out);

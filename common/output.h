@@ -37,11 +37,14 @@ void put(output& out, std::string_view text);
 /// the buffer (checked in debug builds). `commit` then takes the record.
 char* reserve(output& out, std::size_t size);
 
-/// In debug builds: checks that the record ending at `end` kept within its
-/// reservation, and stored nothing more than `max_overhang` bytes past `end`.
+#ifndef NDEBUG
+/// Checks that the record ending at `end` kept within its reservation, and
+/// stored nothing more than `max_overhang` bytes past `end`.
 void check_record(const output& out, const char* end);
+#endif
 
-/// Takes what was written from the last `reserve` up to `end`.
+/// Takes what was written from the last `reserve` up to `end`; debug builds
+/// check the record first.
 inline void commit(output& out, const char* end) {
 #ifndef NDEBUG
   check_record(out, end);

@@ -81,8 +81,6 @@ const char* read_digits(const char* p, const char* end, std::uint64_t& n) {
   return p;
 }
 
-// ---- Reals ------------------------------------------------------------------
-
 /// A decimal real's text, read once: where its digits and its point are,
 /// its exponent, its digits as one integer and where it ends. Both ways to
 /// its binary32 value work from this. `parse_decimal` sets every member
@@ -163,10 +161,8 @@ decimal parse_decimal(const char* p, const char* end) {
       return d;
     }
   }
-  std::int32_t exponent = 0;
-  const char* exponent_end = nullptr;
-  if (p < end && (*p | 0x20) == 'e')  // or 'E'
-    exponent_end = read_integer(p + 1, end, exponent);
+  std::int32_t exponent = 0;  // after an "e" or "E"
+  const char* exponent_end = p < end && (*p | 0x20) == 'e' ? read_integer(p + 1, end, exponent) : p;
   if (exponent_end) {
     // Far beyond every binary32 value either way, and so small that no sum
     // with it overflows.
@@ -274,6 +270,14 @@ struct digit_collector {
   return nearest_binary32(quotient, -shift, !a.is_zero() || digits.dropped_nonzero);
 }
 
+/// Whether `d` is one of the common numbers, up to 18 digits with at most
+/// 15 decimals once its exponent is taken in: one division away from its
+/// value, and far within the binary32 range.
+bool takes_short_way(const decimal& d) {
+  return d.integer_digits + d.decimals <= 18 &&
+         static_cast<unsigned>(d.decimals - d.exponent) <= 15;
+}
+
 }  // namespace
 
 const char* integer_end(const char* p, const char* end) {
@@ -318,18 +322,6 @@ const char* read_integer(const char* p, const char* end, std::int32_t& value) {
                             : static_cast<std::int32_t>(magnitude);
   return q;
 }
-
-namespace {
-
-/// Whether `d` is one of the common numbers, up to 18 digits with at most
-/// 15 decimals once its exponent is taken in: one division away from its
-/// value, and far within the binary32 range.
-bool takes_short_way(const decimal& d) {
-  return d.integer_digits + d.decimals <= 18 &&
-         static_cast<unsigned>(d.decimals - d.exponent) <= 15;
-}
-
-}  // namespace
 
 const char* real_end(const char* p, const char* end) {
   decimal d = parse_decimal(p, end);

@@ -103,11 +103,8 @@ char* append_millionths(char* out, std::uint64_t scaled) {
   }
   if (biased_exponent < 150)  // below 2^-21, subnormals and zero included
     return append_millionths(out, 0);
-  int e = static_cast<int>(biased_exponent) - 150;
-  if (e < 20)  // m * 10^6 * 2^e fits 64 bits
-    return append_millionths(out, std::uint64_t{m} * 1000000 << e);
   big_integer n(m);
-  n.shift_left(e);
+  n.shift_left(static_cast<int>(biased_exponent) - 150);
   std::uint32_t groups[13];  // three digits each, the last first: 2^128 has 39 digits
   int count = 0;
   while (!n.is_zero())

@@ -10,6 +10,24 @@ namespace {
 
 track_point current;  // carried from line to line for the whole run
 
+/// The longest coordinate line: three numbers, two commas and a line feed.
+constexpr std::size_t max_point_length = 3 * max_real_length + 3;
+static_assert(max_point_length + max_overhang <= sizeof(output::buffer),
+              "a point and what its writers store past it fit the output buffer");
+
+/// Writes the coordinate line of `p`. Flattened: the number writer, called
+/// three times, is worth having inline.
+[[gnu::flatten]] void put_point(output& out, const track_point& p) {
+  char* q = reserve(out, max_point_length);
+  q = append_real(q, p.longitude);
+  *q++ = ',';
+  q = append_real(q, p.latitude);
+  *q++ = ',';
+  q = append_metres(q, p.altitude_feet);
+  *q++ = '\n';
+  commit(out, q);
+}
+
 }  // namespace
 
 void track_open(output& out, std::string_view input_path) {
@@ -38,28 +56,6 @@ void track_open(output& out, std::string_view input_path) {
   constexpr field_layout layout(/*name*/ 0, /*latitude*/ 1, /*longitude*/ 2, /*altitude*/ 4);
   read_fields(line, layout, p.latitude, p.longitude, p.altitude_feet);
 }
-
-namespace {
-
-/// The longest coordinate line: three numbers, two commas and a line feed.
-constexpr std::size_t max_point_length = 3 * max_real_length + 3;
-static_assert(max_point_length + max_overhang <= sizeof(output::buffer),
-              "a point and what its writers store past it fit the output buffer");
-
-/// Writes the coordinate line of `p`. Flattened: the number writer, called
-/// three times, is worth having inline.
-[[gnu::flatten]] void put_point(output& out, const track_point& p) {
-  char* q = reserve(out, max_point_length);
-  q = append_real(q, p.longitude);
-  *q++ = ',';
-  q = append_real(q, p.latitude);
-  *q++ = ',';
-  q = append_metres(q, p.altitude_feet);
-  *q++ = '\n';
-  commit(out, q);
-}
-
-}  // namespace
 
 void track_line(output& out, std::string_view line) {
   scan_track_point(line, current);
