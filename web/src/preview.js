@@ -12,7 +12,7 @@ import { createEmpty, extend, isEmpty } from 'ol/extent.js';
 // Parsing the text of a document as XML and drawing it take about a second
 // for 8 MB (some 18,000 markers or 250,000 track points) here; larger ones
 // would hold the page for many seconds, so they are offered but not drawn.
-export const PREVIEW_LIMIT = 8 << 20;
+export const PREVIEW_LIMIT = 8e6;
 
 // The reader's default marker is an image on a remote host: this one is
 // drawn from the page itself.

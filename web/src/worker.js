@@ -10,11 +10,20 @@ const SLICE = 16 << 20;
 const PART = 64 << 20;
 const PROGRESS_EVERY_MS = 100;
 
-/// Counts line feeds, and so the lines, of the input as it is read.
+/// Counts line feeds, and so the lines, of the input as it is read. Four
+/// bytes are looked at at once, as few words hold a line feed.
 function lineCounter() {
   const counter = { feeds: 0, last: 10 };
   counter.add = (slice) => {
-    for (let at = slice.indexOf(10); at !== -1; at = slice.indexOf(10, at + 1)) counter.feeds++;
+    const words = new Uint32Array(slice.buffer, slice.byteOffset, slice.length >>> 2);
+    let feeds = 0;
+    for (let i = 0; i < words.length; i++) {
+      const x = words[i] ^ 0x0a0a0a0a; // a line feed becomes a zero byte
+      const zeros = ~(((x & 0x7f7f7f7f) + 0x7f7f7f7f) | x | 0x7f7f7f7f);
+      if (zeros) feeds += Math.imul(zeros >>> 7, 0x01010101) >>> 24;
+    }
+    for (let i = words.length << 2; i < slice.length; i++) if (slice[i] === 10) feeds++;
+    counter.feeds += feeds;
     if (slice.length) counter.last = slice[slice.length - 1];
   };
   // A last line without its line feed is a line too.
