@@ -1,0 +1,51 @@
+// Bundles the page into one self-contained file: its styles, its script,
+// the worker's script and both WebAssembly programs inside one HTML file.
+//
+//   node build.mjs NODE_MODULES PINTROVE.wasm PATHTROVE.wasm OUTPUT.html
+//
+// NODE_MODULES is the folder the page's packages were installed in.
+import { readFile, writeFile } from 'node:fs/promises';
+import { createRequire } from 'node:module';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const [modules, pintrove, pathtrove, output] = process.argv.slice(2).map((p) => resolve(p));
+const esbuild = createRequire(join(modules, 'package.json'))('esbuild');
+
+const bundle = async (entry, plugins = []) => {
+  const result = await esbuild.build({
+    entryPoints: [join(here, 'src', entry)],
+    bundle: true,
+    write: false,
+    format: 'iife',
+    minify: true,
+    target: 'es2022',
+    legalComments: 'none',
+    nodePaths: [modules],
+    plugins,
+  });
+  return result.outputFiles[0].text;
+};
+
+// What the page imports as trove:NAME: the worker's code as text, the
+// programs as bytes (esbuild writes them in base64).
+const embedded = (worker) => ({
+  name: 'trove',
+  setup(build) {
+    build.onResolve({ filter: /^trove:/ }, (args) => ({ path: args.path.slice(6), namespace: 'trove' }));
+    build.onLoad({ filter: /.*/, namespace: 'trove' }, async (args) =>
+      args.path === 'worker'
+        ? { contents: worker, loader: 'text' }
+        : { contents: await readFile(args.path === 'pintrove.wasm' ? pintrove : pathtrove), loader: 'binary' },
+    );
+  },
+});
+
+const worker = await bundle('worker.js');
+const script = await bundle('page.js', [embedded(worker)]);
+const styles = (await readFile(join(modules, 'ol/ol.css'), 'utf8')) + (await readFile(join(here, 'style.css'), 'utf8'));
+const html = await readFile(join(here, 'index.html'), 'utf8');
+// The script may not end the element that holds it.
+const safe = script.replaceAll('</script', '<\\/script');
+await writeFile(output, html.replace('/*STYLE*/', () => styles).replace('/*SCRIPT*/', () => safe));
