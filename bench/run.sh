@@ -44,6 +44,8 @@
 #   TRACK_POINTS   full-size track lines (default 2000000)
 #   BENCH_REFERENCE  folder with earlier pintrove and pathtrove binaries
 #                  (default: none)
+#   BENCH_PAGE     the browser page, trove.html, to time against the native
+#                  programs on the full-size inputs (default: none)
 set -euo pipefail
 export LC_ALL=C
 
@@ -546,6 +548,13 @@ if [ -n "${per_line[ours.wpt]:-}" ]; then
   instruction_check plt-varied 655
   instruction_check wpt-other 1.3
   instruction_check plt-other 1.5
+fi
+
+# The browser page on the full-size expected layouts, against the native
+# programs in the same run (BENCH_PAGE: the page, build-wasi/trove.html).
+if [ -n "${BENCH_PAGE:-}" ]; then
+  echo
+  node "$here/page.mjs" "$BENCH_PAGE" "$build" "$scratch/full.wpt" "$scratch/full.plt"
 fi
 
 $same || {
