@@ -5,7 +5,7 @@
 #include "gtest/gtest.h"
 #include "pathtrove/track.h"
 #include "pintrove/waypoint.h"
-#include "tests/memory_stream.h"
+#include "tests/reference.h"
 
 namespace {
 
@@ -62,13 +62,14 @@ TEST(convert, ShortHeaderWritesNothing) {
 }
 
 TEST(convert, ReadFailureAfterTheHeaderLeavesTheDocumentOpen) {
-  conversion r = run_convert(track_converter, input_from(track_file, true), "t.plt");
+  conversion r =
+      run_convert(track_converter, input_from(track_file, sizeof track_file - 1), "t.plt");
   EXPECT_EQ(r.status, convert_status::read_error);
   EXPECT_EQ(r.document.find("</kml>"), std::string::npos);
 }
 
 TEST(convert, ReadFailureWithinTheHeader) {
-  conversion r = run_convert(track_converter, input_from("1\n2\n", true), "t.plt");
+  conversion r = run_convert(track_converter, input_from("1\n2\n", 4), "t.plt");
   EXPECT_EQ(r.status, convert_status::read_error);
   EXPECT_EQ(r.document, "");
 }
@@ -100,8 +101,8 @@ finished run_convert_files(std::FILE* in, std::FILE* out) {
 }
 
 TEST(convert_files, Failures) {
-  finished read_failure =
-      run_convert_files(input_from(track_file, true), std::fopen("/dev/null", "w"));
+  finished read_failure = run_convert_files(input_from(track_file, sizeof track_file - 1),
+                                            std::fopen("/dev/null", "w"));
   EXPECT_EQ(read_failure.status, 1);
   EXPECT_EQ(read_failure.message, "pathtrove: Error reading in.plt\n");
   finished write_failure = run_convert_files(input_from(track_file), failing_output());

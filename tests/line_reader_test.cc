@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "tests/memory_stream.h"
+#include "tests/reference.h"
 
 namespace {
 
