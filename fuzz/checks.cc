@@ -1,7 +1,6 @@
 #include "fuzz/checks.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -41,49 +40,6 @@ bool is_coordinate_triple(std::string_view text) {
     text.remove_prefix(comma + 1);
   }
   return is_fixed_six(text);
-}
-
-std::string printf_real(float value) {
-  char text[64];
-  int length = std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
-  return std::string(text, static_cast<std::size_t>(length));
-}
-
-namespace {
-
-__extension__ typedef unsigned __int128 uint128;
-
-int bit_length(uint128 n) {
-  auto high = static_cast<std::uint64_t>(n >> 64);
-  auto low = static_cast<std::uint64_t>(n);
-  return high ? 128 - std::countl_zero(high) : 64 - std::countl_zero(low);
-}
-
-}  // namespace
-
-float exact_metres(std::int32_t feet) {
-  int exponent = 0;
-  double fraction = std::frexp(0.3048, &exponent);
-  auto significand = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-  exponent -= 53;  // 0.3048 as a double is significand * 2^exponent
-  std::uint64_t magnitude = feet < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(feet)
-                                     : static_cast<std::uint64_t>(feet);
-  uint128 product = uint128{magnitude} * significand;
-  if (product == 0)
-    return 0;
-  int shift = bit_length(product) - 24;  // keep 24 significant bits
-  uint128 kept = product;
-  if (shift > 0) {
-    kept = product >> shift;
-    uint128 rest = product & ((uint128{1} << shift) - 1);
-    uint128 half = uint128{1} << (shift - 1);
-    if (rest > half || (rest == half && (kept & 1)))
-      ++kept;
-  } else {
-    shift = 0;
-  }
-  auto metres = static_cast<float>(std::ldexp(static_cast<double>(kept), shift + exponent));
-  return feet < 0 ? -metres : metres;
 }
 
 // ---- Text -------------------------------------------------------------------
@@ -397,24 +353,4 @@ void read_by_fields(std::string_view line, const record_kind& kind, record_value
 void read_record(std::string_view line, const record_kind& kind, record_values& r) {
   if (!read_by_pattern(kind.pattern, line, r))
     read_by_fields(line, kind, r);
-}
-
-// ---- Memory streams ---------------------------------------------------------
-
-memory_stream::memory_stream() : file(open_memstream(&data, &size)) {
-  require(file != nullptr, "open_memstream failed");
-}
-
-memory_stream::~memory_stream() {
-  if (file)
-    std::fclose(file);
-  std::free(data);
-}
-
-std::string contents(memory_stream& stream) {
-  if (stream.file) {
-    std::fclose(stream.file);
-    stream.file = nullptr;
-  }
-  return std::string(stream.data, stream.size);
 }

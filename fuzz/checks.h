@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/output.h"
+#include "tests/reference.h"
 
 /// Stops the run with `what` and `detail` on standard error (libFuzzer then
 /// keeps the input) unless `condition` holds.
@@ -22,13 +22,6 @@ bool is_fixed_six(std::string_view text);
 /// Whether `text` is three such numbers joined by commas, as a coordinate
 /// line writes them.
 bool is_coordinate_triple(std::string_view text);
-
-/// What printf("%f") writes for `value` widened to binary64.
-std::string printf_real(float value);
-
-/// The binary32 value nearest to the exact product of `feet` and the
-/// binary64 value of 0.3048, computed in integers.
-float exact_metres(std::int32_t feet);
 
 /// Length of the well-formed UTF-8 sequence (shortest form, no surrogates, at
 /// most U+10FFFF) at the start of `text`, storing its character in `c`; 0
@@ -113,30 +106,11 @@ void read_by_fields(std::string_view line, const record_kind& kind, record_value
 /// altitude, the field reading otherwise.
 void read_record(std::string_view line, const record_kind& kind, record_values& r);
 
-/// An in-memory output stream that collects everything written to it.
-struct memory_stream {
-  memory_stream();
-  ~memory_stream();
-  memory_stream(const memory_stream&) = delete;
-  memory_stream& operator=(const memory_stream&) = delete;
-
-  std::FILE* file;
-  char* data = nullptr;
-  std::size_t size = 0;
-};
-
-/// Closes the stream and returns all that was written to it.
-std::string contents(memory_stream& stream);
-
 /// Runs `write` on an `output` over a fresh memory stream, flushes it and
 /// returns the text written.
 template <class F>
 std::string capture(F write) {
-  memory_stream stream;
-  {
-    output out{stream.file};
-    write(out);
-    require(flush(out), "writing to memory failed");
-  }
-  return contents(stream);
+  captured_output captured;
+  write(captured.out);
+  return captured.text();
 }

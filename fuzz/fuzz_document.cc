@@ -123,7 +123,7 @@ void check_conversion(const converter& c, bool marker_per_record, const std::str
   memory_stream out;
   convert_status status = convert(c, in, out.file, path);
   std::fclose(in);
-  std::string document = contents(out);
+  std::string document = out.text();
 
   auto header = static_cast<std::size_t>(c.header_lines);
   if (lines < header) {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "tests/memory_stream.h"
+#include "tests/reference.h"
 
 namespace {
 
@@ -43,6 +43,15 @@ TEST(read_line, LongLineIsOneLineCut) {
 
 TEST(read_line, NulEndsWhatIsSeen) {
   EXPECT_EQ(lines_of(std::string("ab\0cd\nef\n", 9)), (lines{"ab", "ef"}));
+  // In a later line of a block, here the second, whose first line began in
+  // the block before.
+  std::string line(99, 'x');
+  std::string text;
+  lines expected;
+  for (; text.size() <= sizeof(line_reader::block); text += line + "\n")
+    expected.push_back(line);
+  expected.insert(expected.end(), {"c", "last"});
+  EXPECT_EQ(lines_of(text + std::string("c\0d\nlast\n", 9)), expected);
 }
 
 TEST(read_line, LinesAcrossBlockBoundaries) {

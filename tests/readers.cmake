@@ -37,3 +37,7 @@ add_reader_test(readers.install check_install.py
   ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR} ${readers_work}/install)
 add_reader_test(readers.package check_package.py
   ${CMAKE_CPACK_COMMAND} ${PROJECT_BINARY_DIR} ${readers_work}/package)
+# lintian alone takes seconds: a test of its own, on the package made above.
+add_reader_test(readers.package.lintian check_package.py --lintian ${readers_work}/package)
+set_tests_properties(readers.package PROPERTIES FIXTURES_SETUP package)
+set_tests_properties(readers.package.lintian PROPERTIES FIXTURES_REQUIRED package)

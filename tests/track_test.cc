@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "tests/memory_stream.h"
+#include "tests/reference.h"
 
 namespace {
 

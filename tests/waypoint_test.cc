@@ -6,7 +6,7 @@
 #include "common/kml_text.h"
 #include "common/metres.h"
 #include "gtest/gtest.h"
-#include "tests/memory_stream.h"
+#include "tests/reference.h"
 
 namespace {
 

@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
-"""Makes the .tar.gz and the .deb with cpack in a fresh folder, runs lintian
-on the .deb, which must report no error and no warning, and checks the
+"""Makes the .tar.gz and the .deb with cpack in a fresh folder and checks the
 licence wherever it belongs: LICENSE is the MIT licence with its holder, the
-README names it, and both packages hold it in their copyright file.
+README names it, and both packages hold it in their copyright file. With
+--lintian, runs lintian on the .deb that the first form made in WORKDIR: it
+must report no error and no warning.
 
     check_package.py CPACK BUILD_DIR WORKDIR
+    check_package.py --lintian WORKDIR
 
 Run from the top of the source. Exits with 77, the skip status, when a tool
-that building or checking the .deb needs is missing.
+that building or checking the .deb needs is missing, or with --lintian when
+there is no .deb.
 """
 
 import io
@@ -19,7 +22,7 @@ import sys
 import tarfile
 
 SKIP = 77
-TOOLS = {"lintian": "lintian", "dpkg-deb": "dpkg", "dpkg-shlibdeps": "dpkg-dev", "file": "file"}
+TOOLS = {"dpkg-deb": "dpkg", "dpkg-shlibdeps": "dpkg-dev", "file": "file"}
 HOLDER = "2026 The pintrove authors"
 TERMS = """
 Permission is hereby granted, free of charge, to any person obtaining a copy of this software and
@@ -85,21 +88,36 @@ def lintian_problems(deb):
     return tags
 
 
-def main():
-    cpack, build, workdir = sys.argv[1:4]
-    missing = sorted({package for tool, package in TOOLS.items() if not shutil.which(tool)})
-    if missing:
-        print("SKIPPED: not installed: %s" % ", ".join(missing))
+def skip_unless(tools, deb=True):
+    missing = sorted({package for tool, package in tools.items() if not shutil.which(tool)})
+    if missing or not deb:
+        print("SKIPPED: " + ("not installed: %s" % ", ".join(missing) if missing else "no .deb"))
         sys.exit(SKIP)
+
+
+def check_lintian(workdir):
+    debs = [os.path.join(workdir, n) for n in os.listdir(workdir) if n.endswith(".deb")] \
+        if os.path.isdir(workdir) else []
+    skip_unless({"lintian": "lintian"}, len(debs) == 1)
+    problems = lintian_problems(debs[0])
+    for p in problems:
+        print(p)
+    sys.exit(1 if problems else 0)
+
+
+def main():
+    if sys.argv[1] == "--lintian":
+        check_lintian(sys.argv[2])
+    cpack, build, workdir = sys.argv[1:4]
+    skip_unless(TOOLS)
     shutil.rmtree(workdir, ignore_errors=True)
     run([cpack, "--config", os.path.join(build, "CPackConfig.cmake"), "-B", workdir,
          "-G", "TGZ;DEB"])
     made = {os.path.splitext(n)[1]: os.path.join(workdir, n) for n in os.listdir(workdir)}
     deb, tgz = made[".deb"], made[".gz"]
 
-    problems = lintian_problems(deb)
     with open("LICENSE") as f:
-        problems += licence_problems("LICENSE", f.read())
+        problems = licence_problems("LICENSE", f.read())
     with open("README.md") as f:
         section = re.search(r"^## Licence\n(.*?)(?=^## |\Z)", f.read(), re.S | re.M)
     if not section or "MIT" not in section.group(1) or "LICENSE" not in section.group(1):

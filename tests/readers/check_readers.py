@@ -16,6 +16,7 @@ import argparse
 import csv
 import io
 import json
+import math
 import os
 import shutil
 import struct
@@ -47,7 +48,13 @@ def nearest_float32(exact, negative_zero=False):
     """The binary32 value nearest to the rational `exact`, ties to even."""
     if exact == 0:
         return -0.0 if negative_zero else 0.0
-    guess = float32_bits(float(exact))
+    nearest = float(exact)  # correctly rounded to binary64
+    fraction, _ = math.frexp(nearest)
+    if abs(nearest) >= 2.0**-126 and (fraction * 2**25) % 2 != 1:
+        # Off every halfway point between two normal binary32 values, the
+        # second rounding, to binary32, goes where a direct one would.
+        return struct.unpack("<f", struct.pack("<f", nearest))[0]
+    guess = float32_bits(nearest)
     candidates = [float32_from_bits(b) for b in (guess - 1, guess, guess + 1)
                   if 0 <= b < 0x7f800000 or 0x80000000 <= b < 0xff800000]
     return min(candidates, key=lambda f: (abs(Fraction(f) - exact), float32_bits(f) & 1))
