@@ -21,7 +21,7 @@ TEST(text, Escapes) {
       {"Plain_name-1.5", "Plain_name-1.5"},
       {"Hut_one>two&three<", "Hut_one&gt;two&amp;three&lt;"},  // > ends the first eight bytes
       {"Summit_Hut_A&B", "Summit_Hut_A&amp;B"},  // & among the last eight, after a plain eight
-      {"Lake_of_Tears", "Lake_of_Tears"},        // the last five as the last eight
+      {"Lake_of_Tears", "Lake_of_Tears"},        // eight plain bytes, then five one by one
       {"a ~%'=?;:\x7f\x80z", "a ~%'=?;:\x7f\xe2\x82\xacz"},  // the edges of plain bytes
       {"<Tom&Jerry>", "&lt;Tom&amp;Jerry&gt;"},
       {"Tom&Jerry <3> \"quoted\" 'single'", "Tom&amp;Jerry &lt;3&gt; \"quoted\" 'single'"},

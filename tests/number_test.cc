@@ -30,11 +30,11 @@ TEST(read_number, Integers) {
       {"17", true, 17, 2},
       {"-17,", true, -17, 3},
       {"+5", true, 5, 2},
-      {"-3,", true, -3, 2},  // one digit and no more: the shortest way
+      {"-3,", true, -3, 2},  // one digit and no more
       {"7", true, 7, 1},
       {"007", true, 7, 3},
-      {"999999999", true, 999999999, 9},  // the most digits of the short way
-      // With eight bytes left, up to seven digits are read in one step.
+      {"999999999", true, 999999999, 9},
+      // Digits that end within and at the end of an eight-byte chunk.
       {"-1234567,0000", true, -1234567, 8},
       {"12345678,0000", true, 12345678, 8},
       {"0,0000000", true, 0, 1},
