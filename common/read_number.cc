@@ -308,7 +308,7 @@ const char* read_integer(const char* p, const char* end, std::int32_t& value) {
   // past that it has wrapped, and the value lies beyond every 32-bit one.
   constexpr std::uint64_t too_large = std::uint64_t{1} << 31;
   if (q - digits > 19) [[unlikely]] {
-    while (*digits == '0')
+    while (digits < q && *digits == '0')
       ++digits;
     if (q - digits > 19)
       magnitude = too_large;
