@@ -94,9 +94,9 @@ async function convertOne(file, outputName, cells) {
 }
 
 async function showPreview(documents) {
-  const drawn = documents.filter((d) => d.blob.size <= PREVIEW_LIMIT);
   const left = documents.filter((d) => d.blob.size > PREVIEW_LIMIT).map((d) => d.name);
-  const count = preview.show(await Promise.all(drawn.map((d) => d.blob.text())));
+  const count = await preview.show(documents);
+  if (count === null) return;
   note.dataset.features = count;
   note.textContent =
     `${count.toLocaleString('en')} features drawn.` +
@@ -108,6 +108,7 @@ async function convertAll(files) {
   links = [];
   rows.replaceChildren();
   all.replaceChildren();
+  preview.clear();
   note.textContent = '';
   delete note.dataset.features;
   const names = documentNames(files.map((f) => f.name));

@@ -47,10 +47,23 @@ export function createPreview(target) {
   });
   const format = new KML({ defaultStyle: [STYLE], showPointNames: true });
 
+  let shown = 0; // counts the calls of show and clear: a later one supersedes an earlier show
+
   return {
-    /// Draws the documents' texts in place of what was drawn; the number of
-    /// features read.
-    show(texts) {
+    /// Removes what is drawn; a show still reading its documents draws nothing.
+    clear() {
+      shown++;
+      source.clear();
+    },
+
+    /// Draws `documents` ({name, blob}) in place of what was drawn. Resolves
+    /// with the number of features drawn, or null when a later show or clear
+    /// came first.
+    async show(documents) {
+      const call = ++shown;
+      const drawn = documents.filter((d) => d.blob.size <= PREVIEW_LIMIT);
+      const texts = await Promise.all(drawn.map((d) => d.blob.text()));
+      if (call !== shown) return null;
       source.clear();
       for (const text of texts)
         source.addFeatures(format.readFeatures(text, { featureProjection: map.getView().getProjection() }));
