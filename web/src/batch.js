@@ -46,7 +46,7 @@ export class Batch {
   }
 
   flush() {
-    if (!this.live) return;
+    if (!this.live || !this.changed.size) return; // drawn already, by an earlier call
     const rows = [...this.changed];
     this.changed.clear();
     this.draw(rows);

@@ -61,7 +61,8 @@ function rowElement(row) {
     size: element('td', { className: 'number' }),
     outcome: element('td', { className: 'outcome' }, outcome),
   };
-  const tr = element('tr', {}, element('td', { className: 'name', textContent: row.path }), ...Object.values(row.cells));
+  const name = element('td', { className: 'name', textContent: row.path });
+  const tr = element('tr', {}, name, ...Object.values(row.cells));
   tr.dataset.file = row.path;
   return tr;
 }
@@ -195,12 +196,22 @@ async function convertAll(current, items) {
   if (current.live) setStatus('done', `Converted ${documents.length} of ${converting}.`);
 }
 
+/// Calls `draw` with the next frame; a hidden page has no frames, and still
+/// draws, so that its zip and map follow, a few times a second at most.
+function nextFrame(draw) {
+  const timer = setTimeout(draw, 250);
+  requestAnimationFrame(() => {
+    clearTimeout(timer);
+    draw();
+  });
+}
+
 /// Starts a new batch in place of the one before: its rows, links, zip and
 /// map go, and its conversions that finish later change nothing.
 function start(items) {
   batch?.end();
   pool.cancel();
-  const current = (batch = new Batch(drawRows, (draw) => requestAnimationFrame(draw)));
+  const current = (batch = new Batch(drawRows, nextFrame));
   rows.replaceChildren();
   delete table.dataset.done;
   others.replaceChildren();
@@ -209,7 +220,9 @@ function start(items) {
   note.textContent = '';
   delete note.dataset.features;
   setStatus('reading', 'Reading the files…');
-  convertAll(current, items).catch((e) => current.live && setStatus('failed', `The files could not be converted: ${e.message}`));
+  convertAll(current, items).catch(
+    (e) => current.live && setStatus('failed', `The files could not be converted: ${e.message}`),
+  );
 }
 
 for (const input of document.querySelectorAll('input[type=file]')) {

@@ -13,7 +13,11 @@ const folder = (name, children) => ({
   isDirectory: true,
   createReader: (at = 0) => ({ readEntries: (ok) => ok(children.slice(at, (at += 2))) }),
 });
-const locked = { name: 'locked', isDirectory: true, createReader: () => ({ readEntries: (_, fail) => fail(new Error('denied')) }) };
+const locked = {
+  name: 'locked',
+  isDirectory: true,
+  createReader: () => ({ readEntries: (_, fail) => fail(new Error('denied')) }),
+};
 
 test('a dropped folder at any depth: rows, zip paths, downloads and notes', async () => {
   const trip = folder('trip', [file('b.WPT'), folder('day1', [file('a.wpt'), file('x.txt'), file('A.plt')]),
@@ -34,7 +38,10 @@ test('a dropped folder at any depth: rows, zip paths, downloads and notes', asyn
 test('names distinct in any letter case', () => {
   assert.deepEqual(documentNames(['A.wpt', 'a.wpt', 'a.WPT (2).wpt', 'x/b.plt', 'X/B.plt', 'x/b.txt']),
     ['A.wpt.kml', 'a.wpt (3).kml', 'a.WPT (2).kml', 'x/b.plt.kml', 'X/B.plt (2).kml', null]);
-  const picked = pickedFiles([{ name: 'b.wpt', webkitRelativePath: 'trip/z/b.wpt' }, { name: 'a.wpt', webkitRelativePath: 'trip/a.wpt' }]);
+  const picked = pickedFiles([
+    { name: 'b.wpt', webkitRelativePath: 'trip/z/b.wpt' },
+    { name: 'a.wpt', webkitRelativePath: 'trip/a.wpt' },
+  ]);
   assert.deepEqual(picked.map((p) => [p.path, p.folder]), [['trip/a.wpt', 'trip'], ['trip/z/b.wpt', 'trip']]);
 });
 

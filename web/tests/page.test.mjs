@@ -37,15 +37,19 @@ const others = [
   { name: 'trip.PLT', from: example('ridge.plt'), program: 'pathtrove', document: 'trip.PLT.kml' },
   { name: 'Zürich 東京.wpt', from: example('alps.wpt'), program: 'pintrove', document: 'Zürich 東京.kml' },
 ];
-// A folder, given whole: each file by its path from the folder's parent.
+// A folder, given whole: each file by its path from the folder's parent; and many small files.
+const programOf = (name) => (name.endsWith('.plt') ? 'pathtrove' : 'pintrove');
 const trip = [
-  { name: 'trip/day1/a.wpt', from: example('alps.wpt'), program: 'pintrove', document: 'a.kml', zip: 'trip/day1/a.kml' },
-  { name: 'trip/day2/a.wpt', from: example('huts.wpt'), program: 'pintrove', document: 'a (2).kml', zip: 'trip/day2/a.kml' },
-  { name: 'trip/day2/ridge.plt', from: example('ridge.plt'), program: 'pathtrove', document: 'ridge.kml', zip: 'trip/day2/ridge.kml' },
-];
+  ['trip/day1/a.wpt', 'alps.wpt', 'a.kml'],
+  ['trip/day2/a.wpt', 'huts.wpt', 'a (2).kml'],
+  ['trip/day2/ridge.plt', 'ridge.plt', 'ridge.kml'],
+].map(([name, from, document]) => {
+  return { name, from: example(from), program: programOf(name), document, zip: name.replace(/\.\w+$/, '.kml') };
+});
 const many = Array.from({ length: 300 }, (_, i) => {
-  const [from, program] = [['alps.wpt', 'pintrove'], ['huts.wpt', 'pintrove'], ['ridge.plt', 'pathtrove']][i % 3];
-  return { name: `f${i}.${from.slice(-3)}`, from: example(from), program, document: `f${i}.kml` };
+  const from = ['alps.wpt', 'huts.wpt', 'ridge.plt'][i % 3];
+  const name = `f${i}.${from.slice(-3)}`;
+  return { name, from: example(from), program: programOf(name), document: `f${i}.kml` };
 });
 
 let context, tab;
