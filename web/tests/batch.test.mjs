@@ -1,10 +1,12 @@
-// The page's pure parts, without a browser: a folder walked, the rows and
-// names a batch gives its files, and what an ended batch still does.
+// The page's parts that need no browser: a folder walked, the rows and
+// names a batch gives its files, what an ended batch still does, and the
+// pool's workers (made up here).
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { Batch, plan } from '../src/batch.js';
 import { pickedFiles, walkEntries } from '../src/folder.js';
 import { documentNames } from '../src/names.js';
+import { Pool } from '../src/pool.js';
 
 // Entries as a drop gives them; a folder's reader hands out two at a time.
 const file = (name) => ({ name, isFile: true, file: (ok) => ok({ name }) });
@@ -60,4 +62,28 @@ test('an ended batch draws nothing more and releases its URLs', async () => {
   assert.deepEqual(drawn, ['one']);
   assert.equal(batch.url(new Blob(['y'])), null);
   await assert.rejects(fetch(url));
+});
+
+test('the pool: each worker sent init once before its jobs, a broken one let go and replaced', async () => {
+  const workers = [];
+  globalThis.Worker = class {
+    posted = [];
+    constructor() { workers.push(this); }
+    postMessage(message) { this.posted.push(message.type); }
+    terminate() { this.ended = true; }
+  };
+  let ready;
+  const pool = new Pool('worker.js', 2, new Promise((resolve) => (ready = resolve)));
+  const jobs = [1, 2, 3].map(() => pool.run({ type: 'convert' }));
+  assert.deepEqual(workers.map((w) => w.posted), [[], []]);
+  ready({ type: 'init' });
+  await new Promise(setImmediate);
+  const [first, second] = workers;
+  second.onerror({ message: 'Uncaught RangeError', preventDefault() {} });
+  await assert.rejects(jobs[0], /RangeError/);
+  first.onmessage({ data: { type: 'done', status: 0 } });
+  assert.equal((await jobs[1]).status, 0);
+  assert.ok(second.ended);
+  // The third job went to the worker started in place of the broken one.
+  assert.deepEqual(workers.map((w) => w.posted), [['init', 'convert'], ['init', 'convert'], ['init', 'convert']]);
 });
