@@ -95,7 +95,7 @@ function drawRows(changed) {
       const { result } = row;
       records.textContent = `${result.records.toLocaleString('en')} ${programFor(row.path).records}`;
       size.textContent = sizeText(result.document.size);
-      const link = element('a', { download: row.download, textContent: row.download, tabIndex: 0 });
+      const link = element('a', { download: row.download, textContent: row.download, tabIndex: 0, role: 'link' });
       documentOf.set(link, result.document);
       outcome.replaceChildren(link);
     }
@@ -134,7 +134,7 @@ async function convertOne(current, row) {
     );
     clearTimeout(timer);
     if (row.result.status !== 0) {
-      row.message = row.result.message.trim();
+      row.message = row.result.message.trim() || `${kind.program} ended with status ${row.result.status}.`;
       moved('failed');
       return null;
     }
