@@ -1,33 +1,42 @@
-// The page: takes the files dropped or picked, converts each in a worker and
-// offers its document, then the zip of all of them, then draws them.
+// The page: takes the files and folders dropped or picked, converts each
+// file in a worker and offers its document, then the zip of all of them,
+// then draws them. Each drop or pick is a batch that replaces the one before.
 import workerCode from 'trove:worker';
 import pintroveWasm from 'trove:pintrove.wasm';
 import pathtroveWasm from 'trove:pathtrove.wasm';
-import { documentNames, programFor } from './names.js';
+import { Batch, plan } from './batch.js';
+import { pickedFiles, walkEntries } from './folder.js';
+import { programFor } from './names.js';
 import { Pool } from './pool.js';
 import { createPreview, PREVIEW_LIMIT } from './preview.js';
 
 const PROGRESS_AFTER_MS = 500;
 
-const modules = {
-  pintrove: WebAssembly.compile(pintroveWasm),
-  pathtrove: WebAssembly.compile(pathtroveWasm),
-};
+// Each program is compiled once, and sent once to each worker, which the
+// page starts before any file arrives.
+const init = Promise.all([WebAssembly.compile(pintroveWasm), WebAssembly.compile(pathtroveWasm)]).then(
+  ([pintrove, pathtrove]) => ({ type: 'init', modules: { pintrove, pathtrove } }),
+);
 const pool = new Pool(
   URL.createObjectURL(new Blob([workerCode], { type: 'text/javascript' })),
   Math.max(1, Math.min(4, navigator.hardwareConcurrency || 2)),
+  init,
 );
 const preview = createPreview(document.getElementById('map'));
+const table = document.getElementById('results');
 const rows = document.getElementById('rows');
+const others = document.getElementById('others');
+const status = document.getElementById('status');
 const all = document.getElementById('all');
 const note = document.getElementById('preview-note');
-let links = []; // object URLs of the current batch, released with it
+let batch = null;
 
 const element = (tag, properties = {}, ...children) => {
   const e = Object.assign(document.createElement(tag), properties);
   e.append(...children);
   return e;
 };
+const failure = (text) => element('span', { className: 'error', textContent: text });
 
 function sizeText(bytes) {
   if (bytes < 1000) return `${bytes} bytes`;
@@ -35,61 +44,119 @@ function sizeText(bytes) {
   return `${value.toFixed(value < 10 ? 1 : 0)} ${unit}`;
 }
 
-function download(blob, name, text) {
-  const url = URL.createObjectURL(blob);
-  links.push(url);
-  return element('a', { href: url, download: name, textContent: text ?? name });
+function setStatus(state, text) {
+  status.dataset.state = state;
+  status.textContent = text;
 }
 
-/// One row: the file's name, then its records, size and outcome.
-function addRow(file) {
-  const cells = {
+/// The row of `row`, as it is before its conversion starts.
+function rowElement(row) {
+  const outcome = row.error
+    ? failure(row.error)
+    : row.document
+      ? element('span', { className: 'waiting', textContent: 'Waiting' })
+      : failure(`Not converted: ${row.path} is neither a waypoint file (.wpt) nor a track file (.plt).`);
+  row.cells = {
     records: element('td', { className: 'number' }),
     size: element('td', { className: 'number' }),
-    outcome: element('td', { className: 'outcome' }),
+    outcome: element('td', { className: 'outcome' }, outcome),
   };
-  const row = element('tr', {}, element('td', { className: 'name', textContent: file.name }), ...Object.values(cells));
-  row.dataset.file = file.name;
-  rows.append(row);
-  return cells;
+  const name = element('td', { className: 'name', textContent: row.path });
+  const tr = element('tr', {}, name, ...Object.values(row.cells));
+  tr.dataset.file = row.path;
+  return tr;
 }
 
-/// Shows a progress bar of the bytes read once the conversion has run for a while.
-function progressIn(cell, total) {
-  const bar = element('progress', { max: total, value: 0 });
-  const timer = setTimeout(() => cell.replaceChildren(bar), PROGRESS_AFTER_MS);
-  return { update: ({ read }) => (bar.value = read), stop: () => clearTimeout(timer) };
+// An object URL takes the page a millisecond or two to make, too long for
+// each of a thousand files, so a document's link gets its URL only as it is
+// about to be used: when pointed at, focused or clicked.
+const documentOf = new WeakMap(); // a link without its URL yet → its document
+
+function giveURL({ target }) {
+  const link = target.closest?.('a');
+  const blob = documentOf.get(link);
+  if (!blob) return;
+  documentOf.delete(link);
+  link.href = batch.url(blob);
+}
+for (const type of ['pointerover', 'focusin', 'click']) rows.addEventListener(type, giveURL, true);
+
+/// Draws the rows whose conversion moved on since the last frame.
+function drawRows(changed) {
+  for (const row of changed) {
+    const { records, size, outcome } = row.cells;
+    if (row.state === 'running') outcome.textContent = 'Converting';
+    else if (row.state === 'progress') {
+      row.bar ??= element('progress', { max: row.file.size });
+      row.bar.value = row.read ?? 0;
+      if (row.bar.parentNode !== outcome) outcome.replaceChildren(row.bar);
+    } else if (row.state === 'failed') outcome.replaceChildren(failure(row.message));
+    else if (row.state === 'done') {
+      const { result } = row;
+      records.textContent = `${result.records.toLocaleString('en')} ${programFor(row.path).records}`;
+      size.textContent = sizeText(result.document.size);
+      const link = element('a', { download: row.download, textContent: row.download, tabIndex: 0, role: 'link' });
+      documentOf.set(link, result.document);
+      outcome.replaceChildren(link);
+    }
+  }
 }
 
-async function convertOne(file, outputName, cells) {
-  const kind = programFor(file.name);
-  const progress = progressIn(cells.outcome, file.size);
+async function convertOne(current, row) {
+  if (!row.document) return null;
+  const kind = programFor(row.path);
+  const moved = (state) => {
+    row.state = state;
+    current.change(row);
+  };
+  let timer;
   try {
-    const result = await pool.run(
+    row.result = await pool.run(
       {
         type: 'convert',
-        module: await modules[kind.program],
         program: kind.program,
-        file,
-        name: file.name,
-        outputName,
+        file: row.file,
+        name: row.path,
+        outputName: row.document,
         headerLines: kind.headerLines,
       },
-      progress.update,
+      {
+        // The bar is for a conversion that itself takes a while, not for one that waits its turn.
+        onStart: () => {
+          moved('running');
+          timer = setTimeout(() => moved('progress'), PROGRESS_AFTER_MS);
+        },
+        onProgress: ({ read }) => {
+          row.read = read;
+          if (row.state === 'progress') current.change(row);
+        },
+      },
     );
-    if (result.status !== 0) {
-      cells.outcome.replaceChildren(element('span', { className: 'error', textContent: result.message.trim() }));
+    clearTimeout(timer);
+    if (row.result.status !== 0) {
+      row.message = row.result.message.trim() || `${kind.program} ended with status ${row.result.status}.`;
+      moved('failed');
       return null;
     }
-    cells.records.textContent = `${result.records.toLocaleString('en')} ${kind.records}`;
-    cells.size.textContent = sizeText(result.document.size);
-    cells.outcome.replaceChildren(download(result.document, outputName));
-    return { name: outputName, blob: result.document };
+    moved('done');
+    return { name: row.document, blob: row.result.document };
   } catch (e) {
-    cells.outcome.replaceChildren(element('span', { className: 'error', textContent: `${file.name}: ${e.message}` }));
+    clearTimeout(timer);
+    row.message = `${row.path} could not be converted: ${e.message}`;
+    moved('failed');
     return null;
-  } finally {
-    progress.stop();
+  }
+}
+
+async function zipAll(current, documents) {
+  setStatus('zipping', `Making the zip of ${documents.length} documents…`);
+  try {
+    const { archive } = await pool.run({ type: 'zip', entries: documents });
+    if (!current.live) return;
+    const text = `All ${documents.length} documents (trove.zip, ${sizeText(archive.size)})`;
+    all.replaceChildren(element('a', { href: current.url(archive), download: 'trove.zip', textContent: text }));
+  } catch (e) {
+    if (current.live) all.replaceChildren(failure(`The zip of the documents could not be made: ${e.message}`));
   }
 }
 
@@ -103,39 +170,67 @@ async function showPreview(documents) {
     (left.length ? ` Not drawn, being larger than ${sizeText(PREVIEW_LIMIT)}: ${left.join(', ')}.` : '');
 }
 
-async function convertAll(files) {
-  links.forEach((url) => URL.revokeObjectURL(url));
-  links = [];
+/// Converts the files of `items` (a promise of them, as folder.js gives
+/// them) as batch `current`: its rows, then its zip, then the map.
+async function convertAll(current, items) {
+  const { rows: planned, notes } = plan(await items);
+  if (!current.live) return;
+  others.replaceChildren(...notes.map((text) => element('li', { textContent: text })));
+  const fragment = document.createDocumentFragment();
+  fragment.append(...planned.map(rowElement));
+  rows.append(fragment);
+  const converting = planned.filter((row) => row.document).length;
+  setStatus('converting', `Converting ${converting} file${converting === 1 ? '' : 's'}…`);
+  const documents = (await Promise.all(planned.map((row) => convertOne(current, row)))).filter(Boolean);
+  await current.drawn();
+  if (!current.live) return;
+  table.dataset.done = '';
+  if (documents.length > 1) await zipAll(current, documents);
+  if (!current.live) return;
+  setStatus('drawing', `Converted ${documents.length} of ${converting}. Drawing the map…`);
+  try {
+    await showPreview(documents);
+  } catch (e) {
+    note.replaceChildren(failure(`The map could not be drawn: ${e.message}`));
+  }
+  if (current.live) setStatus('done', `Converted ${documents.length} of ${converting}.`);
+}
+
+/// Calls `draw` with the next frame; a hidden page has no frames, and still
+/// draws, so that its zip and map follow, a few times a second at most.
+function nextFrame(draw) {
+  const timer = setTimeout(draw, 250);
+  requestAnimationFrame(() => {
+    clearTimeout(timer);
+    draw();
+  });
+}
+
+/// Starts a new batch in place of the one before: its rows, links, zip and
+/// map go, and its conversions that finish later change nothing.
+function start(items) {
+  batch?.end();
+  pool.cancel();
+  const current = (batch = new Batch(drawRows, nextFrame));
   rows.replaceChildren();
+  delete table.dataset.done;
+  others.replaceChildren();
   all.replaceChildren();
   preview.clear();
   note.textContent = '';
   delete note.dataset.features;
-  const names = documentNames(files.map((f) => f.name));
-  const jobs = files.map((file, i) => {
-    const cells = addRow(file);
-    if (names[i]) return convertOne(file, names[i], cells);
-    cells.outcome.replaceChildren(
-      element('span', {
-        className: 'error',
-        textContent: `Not converted: ${file.name} is neither a waypoint file (.wpt) nor a track file (.plt).`,
-      }),
-    );
-    return null;
-  });
-  const documents = (await Promise.all(jobs)).filter(Boolean);
-  if (documents.length > 1) {
-    const { archive } = await pool.run({ type: 'zip', entries: documents });
-    all.replaceChildren(download(archive, 'trove.zip', `All ${documents.length} documents (trove.zip, ${sizeText(archive.size)})`));
-  }
-  await showPreview(documents);
+  setStatus('reading', 'Reading the files…');
+  convertAll(current, items).catch(
+    (e) => current.live && setStatus('failed', `The files could not be converted: ${e.message}`),
+  );
 }
 
-const input = document.getElementById('files');
-input.addEventListener('change', () => {
-  convertAll([...input.files]);
-  input.value = '';
-});
+for (const input of document.querySelectorAll('input[type=file]')) {
+  input.addEventListener('change', () => {
+    start(Promise.resolve(pickedFiles(input.files)));
+    input.value = '';
+  });
+}
 const zone = document.getElementById('drop');
 zone.addEventListener('dragover', (event) => {
   event.preventDefault();
@@ -145,7 +240,10 @@ zone.addEventListener('dragleave', () => zone.classList.remove('over'));
 zone.addEventListener('drop', (event) => {
   event.preventDefault();
   zone.classList.remove('over');
-  convertAll([...event.dataTransfer.files]);
+  // The entries are there only while the drop is handled; the folders are walked after.
+  const entries = [...event.dataTransfer.items].map((item) => item.webkitGetAsEntry?.()).filter(Boolean);
+  const files = [...event.dataTransfer.files];
+  start(entries.length ? walkEntries(entries) : Promise.resolve(pickedFiles(files)));
 });
 // Files dropped beside the zone are not opened by the browser in place of the page.
 window.addEventListener('dragover', (event) => event.preventDefault());

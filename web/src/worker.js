@@ -31,7 +31,7 @@ function lineCounter() {
   return counter;
 }
 
-function convert({ module, program, file, name, outputName, headerLines }) {
+function convert({ program, file, name, outputName, headerLines }) {
   const lines = lineCounter();
   let shown = 0;
   const input = new SliceReader(file, SLICE, (slice, readTo) => {
@@ -54,7 +54,7 @@ function convert({ module, program, file, name, outputName, headerLines }) {
     memory: () => instance.exports.memory,
     stderr,
   });
-  instance = new WebAssembly.Instance(module, { wasi_snapshot_preview1: imports });
+  instance = new WebAssembly.Instance(modules[program], { wasi_snapshot_preview1: imports });
   let status = 0;
   try {
     instance.exports._start();
@@ -90,7 +90,10 @@ function zip(entries) {
   return new Blob(parts, { type: 'application/zip' });
 }
 
+let modules; // the compiled programs, sent once by 'init'
+
 onmessage = ({ data }) => {
+  if (data.type === 'init') return void (modules = data.modules);
   try {
     if (data.type === 'convert') postMessage({ type: 'done', ...convert(data) });
     else postMessage({ type: 'done', archive: zip(data.entries) });

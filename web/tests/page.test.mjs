@@ -7,7 +7,7 @@
 // and pathtrove.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { copyFileSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -37,11 +37,28 @@ const others = [
   { name: 'trip.PLT', from: example('ridge.plt'), program: 'pathtrove', document: 'trip.PLT.kml' },
   { name: 'Zürich 東京.wpt', from: example('alps.wpt'), program: 'pintrove', document: 'Zürich 東京.kml' },
 ];
+// A folder, given whole: each file by its path from the folder's parent; and many small files.
+const programOf = (name) => (name.endsWith('.plt') ? 'pathtrove' : 'pintrove');
+const trip = [
+  ['trip/day1/a.wpt', 'alps.wpt', 'a.kml'],
+  ['trip/day2/a.wpt', 'huts.wpt', 'a (2).kml'],
+  ['trip/day2/ridge.plt', 'ridge.plt', 'ridge.kml'],
+].map(([name, from, document]) => {
+  return { name, from: example(from), program: programOf(name), document, zip: name.replace(/\.\w+$/, '.kml') };
+});
+const many = Array.from({ length: 300 }, (_, i) => {
+  const from = ['alps.wpt', 'huts.wpt', 'ridge.plt'][i % 3];
+  const name = `f${i}.${from.slice(-3)}`;
+  return { name, from: example(from), program: programOf(name), document: `f${i}.kml` };
+});
 
 let context, tab;
 const outside = [];
 before(async () => {
-  for (const f of [...examples, ...others]) {
+  mkdirSync(join(folder, 'trip/day1'), { recursive: true });
+  mkdirSync(join(folder, 'trip/day2'));
+  writeFileSync(join(folder, 'trip/day1/photo.jpg'), 'not a track\n');
+  for (const f of [...examples, ...others, ...trip, ...many]) {
     if (f.from) copyFileSync(f.from, join(folder, f.name));
     else writeFileSync(join(folder, f.name), f.text);
   }
@@ -69,31 +86,38 @@ function nativeDocument(f) {
 const fetchBytes = (href) =>
   tab.evaluate(async (url) => [...new Uint8Array(await (await fetch(url)).arrayBuffer())], href).then(Buffer.from);
 
-/// Gives the page `files` and waits until every row and the map are done.
-async function convert(files) {
-  await tab.setInputFiles('#files', files.map((f) => join(folder, f.name)));
-  await tab.waitForFunction(() => document.getElementById('preview-note').dataset.features !== undefined);
+/// Gives the page `files` (or a folder) and waits until every row, the zip and the map are done.
+async function convert(files, input = '#files') {
+  await tab.setInputFiles(input, typeof files === 'string' ? files : files.map((f) => join(folder, f.name)));
+  await tab.waitForSelector('#status[data-state=done]', { timeout: 120e3 });
 }
 
+/// Each row's download (its link gets its URL once pointed at) is the native document.
 async function checkRows(files) {
   for (const f of files) {
-    const row = tab.locator('#rows tr', { has: tab.locator('td.name', { hasText: f.name }) });
+    const row = tab.locator(`#rows tr[data-file="${f.name}"]`);
     if (f.message) {
       assert.match(await row.locator('.error').innerText(), new RegExp(f.message.replace(/[.*]/g, '\\$&')));
       continue;
     }
     const link = row.locator('a[download]');
     assert.equal(await link.getAttribute('download'), f.document);
+    await link.hover();
     assert.ok(nativeDocument(f).equals(await fetchBytes(await link.getAttribute('href'))), f.name);
   }
+}
+
+/// The zip holds each of `files`'s native documents at its path, and nothing else.
+async function checkZip(files) {
+  const zip = unzipSync(await fetchBytes(await tab.locator('#all a').getAttribute('href')));
+  assert.deepEqual(Object.keys(zip).sort(), files.map((f) => f.zip ?? f.document).sort());
+  for (const f of files) assert.ok(nativeDocument(f).equals(Buffer.from(zip[f.zip ?? f.document])), f.name);
 }
 
 test('the examples: the native documents, their zip, the map', async () => {
   await convert(examples);
   await checkRows(examples);
-  const zip = unzipSync(await fetchBytes(await tab.locator('#all a').getAttribute('href')));
-  assert.deepEqual(Object.keys(zip).sort(), examples.map((f) => f.document).sort());
-  for (const f of examples) assert.ok(nativeDocument(f).equals(Buffer.from(zip[f.document])), f.document);
+  await checkZip(examples);
   // 12 and 8 markers, one track.
   assert.equal(await tab.locator('#preview-note').getAttribute('data-features'), '21');
   await tab.waitForTimeout(300); // the map draws on the next frame
@@ -103,6 +127,33 @@ test('the examples: the native documents, their zip, the map', async () => {
 test('a short file, another kind, a shared stem, a name beyond ASCII', async () => {
   await convert(others);
   await checkRows(others);
+});
+
+test('a folder: paths, names unique, other kinds in one line, a download by a click', async () => {
+  await convert(join(folder, 'trip'), '#folder');
+  assert.equal(await tab.locator('#rows tr').count(), 3);
+  await checkRows(trip);
+  await checkZip(trip);
+  assert.equal(await tab.locator('#others').innerText(), '1 other file in trip was not converted');
+  const [download] = await Promise.all([tab.waitForEvent('download'), tab.locator('#rows a').last().click()]);
+  assert.ok(nativeDocument(trip[2]).equals(readFileSync(await download.path())));
+});
+
+test('300 small files: the native documents', async () => {
+  await convert(many);
+  assert.equal(await tab.locator('#rows a[download]').count(), 300);
+  await checkZip(many);
+});
+
+test('a second batch while the first converts: only its own rows, links, zip and map', async () => {
+  await tab.setInputFiles('#files', many.map((f) => join(folder, f.name)));
+  await convert(examples);
+  // The first batch's running conversions finished before the second's, which queued behind them.
+  assert.deepEqual(await tab.locator('#rows tr').evaluateAll((trs) => trs.map((tr) => tr.dataset.file)),
+    examples.map((f) => f.name));
+  await checkRows(examples);
+  await checkZip(examples);
+  assert.equal(await tab.locator('#preview-note').getAttribute('data-features'), '21');
 });
 
 test('no request leaves the page', () => {
