@@ -26,8 +26,8 @@ def run(command, cwd):
 def other_waypoints_wrong(text, document):
     """Why the document of the waypoint input TEXT is wrong, or None."""
     lines = text.decode().split("\r\n")[4:-1]
-    markers = re.findall(r"<Placemark>\n  <name>([^<]*)</name>\n.*?<coordinates>([^<]*)</coordinates>",
-                         document.decode(), re.S)
+    marker = r"<Placemark>\n  <name>([^<]*)</name>\n.*?<coordinates>([^<]*)</coordinates>"
+    markers = re.findall(marker, document.decode(), re.S)
     if len(markers) != len(lines):
         return "%d markers for %d lines" % (len(markers), len(lines))
     for number, (line, (name, coordinates)) in enumerate(zip(lines, markers), 1):
