@@ -5,7 +5,7 @@ import pintroveWasm from 'trove:pintrove.wasm';
 import pathtroveWasm from 'trove:pathtrove.wasm';
 import { documentNames, programFor } from './names.js';
 import { Pool } from './pool.js';
-import { createPreview, PREVIEW_LIMIT } from './preview.js';
+import { createPreview } from './preview.js';
 
 const PROGRESS_AFTER_MS = 500;
 
@@ -94,13 +94,10 @@ async function convertOne(file, outputName, cells) {
 }
 
 async function showPreview(documents) {
-  const left = documents.filter((d) => d.blob.size > PREVIEW_LIMIT).map((d) => d.name);
   const count = await preview.show(documents);
   if (count === null) return;
   note.dataset.features = count;
-  note.textContent =
-    `${count.toLocaleString('en')} features drawn.` +
-    (left.length ? ` Not drawn, being larger than ${sizeText(PREVIEW_LIMIT)}: ${left.join(', ')}.` : '');
+  note.textContent = `${count.toLocaleString('en')} features drawn.`;
 }
 
 async function convertAll(files) {
