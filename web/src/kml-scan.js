@@ -8,19 +8,39 @@
 // `offset` is where `bytes` begin in the document; a point reports where the
 // text of its coordinates starts and ends there, so that it can be shown as
 // the document writes it. A line's `xyz` is a Float64Array of longitude,
-// latitude and altitude triples.
+// latitude and altitude triples, valid during the call only.
 
 const LT = 0x3c;
 const GT = 0x3e;
 const AMP = 0x26;
+const COMMA = 0x2c;
 const NAME_END = new TextEncoder().encode('</name>');
 const NAME_LIMIT = 1 << 16; // a name not ended within this is taken as it is
 const POWERS = Array.from({ length: 23 }, (_, k) => 10 ** k);
 const ENTITIES = { amp: '&', lt: '<', gt: '>', quot: '"', apos: "'" };
 
+// The elements read, by the first letter of the tag; all others are passed over.
+const TAGS = { P: ['Placemark', 'Point'], '/': ['/Placemark'], n: ['name'], L: ['LineString'], c: ['coordinates'] };
+const TAG_BYTES = new Map(Object.values(TAGS).flat().map((t) => [t, new TextEncoder().encode(t)]));
+const BY_FIRST = Array.from({ length: 128 }, (_, b) => TAGS[String.fromCharCode(b)] ?? null);
+
 const isSpace = (b) => b === 0x20 || b === 0x0a || b === 0x0d || b === 0x09;
 const latin1 = (bytes, from, to) => String.fromCharCode.apply(null, bytes.subarray(from, to));
 const utf8 = new TextDecoder();
+
+/// The name of the tag that starts at `at` when it is one of TAGS, else undefined.
+function tagAt(bytes, at) {
+  const candidates = BY_FIRST[bytes[at]];
+  if (!candidates) return undefined;
+  for (const tag of candidates) {
+    const name = TAG_BYTES.get(tag);
+    let k = 1;
+    while (k < name.length && bytes[at + k] === name[k]) k++;
+    const after = bytes[at + k];
+    if (k === name.length && (after === GT || after === 0x2f || isSpace(after))) return tag;
+  }
+  return undefined;
+}
 
 /// Text of an element with its character references replaced.
 function elementText(bytes, from, to) {
@@ -33,9 +53,12 @@ function elementText(bytes, from, to) {
   );
 }
 
-/// The number written as -?DIGITS(.DIGITS)? in [from, to), as parseFloat
-/// gives it, or NaN for any other form. Up to 15 digits the integer they
-/// make and the power of ten are exact, so one division rounds correctly.
+let numberEnd = 0; // where the number readNumber read ends
+
+/// The number written as -?DIGITS(.DIGITS)? from `from` (before `to`), as
+/// parseFloat gives it, or NaN for any other form; sets numberEnd. Up to 15
+/// digits the integer they make and the power of ten are exact, so one
+/// division rounds correctly.
 export function readNumber(bytes, from, to) {
   let i = from;
   const negative = bytes[i] === 0x2d;
@@ -48,10 +71,11 @@ export function readNumber(bytes, from, to) {
       digits++;
       if (fraction >= 0) fraction++;
     } else if (b === 0x2e && fraction < 0 && digits > 0) fraction = 0;
-    else return NaN;
+    else break;
   }
+  numberEnd = i;
   if (digits === 0 || fraction === 0) return NaN;
-  if (digits > 15 || fraction > 22) return parseFloat(latin1(bytes, from, to));
+  if (digits > 15 || fraction > 22) return parseFloat(latin1(bytes, from, i));
   const result = fraction > 0 ? value / POWERS[fraction] : value;
   return negative ? -result : result;
 }
@@ -94,7 +118,8 @@ export class KmlScan {
     this.carry = null; // bytes not yet read, and where they start
     this.carryOffset = 0;
     this.placemark = null; // { name, type }
-    this.coordinates = null; // { xyz, start, slow } while inside <coordinates>
+    this.coordinates = null; // { start, slow } while inside <coordinates>
+    this.xyz = new Numbers(); // their values, read again for every geometry
   }
 
   /// Reads `bytes`, which start at `offset` in the document.
@@ -130,8 +155,7 @@ export class KmlScan {
       const gt = bytes.indexOf(GT, lt);
       if (gt < 0) return last ? bytes.length : lt;
       i = gt + 1;
-      const tag = latin1(bytes, lt + 1, Math.min(gt, lt + 16)).split(/[\s/]/, 2);
-      const name = tag[0] === '' ? '/' + tag[1] : tag[0];
+      const name = tagAt(bytes, lt + 1);
       if (name === 'Placemark') this.placemark = { name: '', type: null };
       else if (name === '/Placemark') this.placemark = null;
       else if (!this.placemark) continue;
@@ -143,7 +167,7 @@ export class KmlScan {
         i = end < 0 ? stop : end + NAME_END.length;
       } else if (name === 'Point' || name === 'LineString') this.placemark.type ??= name;
       else if (name === 'coordinates' && this.placemark.type)
-        this.coordinates = { xyz: new Numbers(), start: offset + i, slow: null };
+        [this.coordinates, this.xyz.length] = [{ start: offset + i, slow: null }, 0];
     }
     return i;
   }
@@ -152,42 +176,34 @@ export class KmlScan {
   /// what is given; returns where the first byte not read is.
   readTuples(bytes, i, offset, last) {
     const c = this.coordinates;
+    const n = bytes.length;
     if (c.slow === null) {
       for (;;) {
-        while (i < bytes.length && isSpace(bytes[i])) i++;
-        if (i === bytes.length) return i;
+        while (i < n && isSpace(bytes[i])) i++;
+        if (i === n) return i;
         if (bytes[i] === LT) return this.endCoordinates(offset + i, i);
-        let end = i;
-        while (end < bytes.length && !isSpace(bytes[end]) && bytes[end] !== LT) end++;
-        if (end === bytes.length && !last) return i;
-        if (!this.readTuple(bytes, i, end)) break;
-        i = end;
+        // "x,y,z" up to a blank or the end of the element.
+        const x = readNumber(bytes, i, n);
+        const y = bytes[numberEnd] === COMMA ? readNumber(bytes, numberEnd + 1, n) : NaN;
+        const z = bytes[numberEnd] === COMMA ? readNumber(bytes, numberEnd + 1, n) : NaN;
+        if (numberEnd === n && !last) return i;
+        if (Number.isNaN(x + y + z) || (numberEnd < n && !isSpace(bytes[numberEnd]) && bytes[numberEnd] !== LT)) break;
+        this.xyz.push(x, y, z);
+        i = numberEnd;
       }
       c.slow = '';
     }
     // Any other form: the rest of the text, read as OpenLayers reads it.
     const lt = bytes.indexOf(LT, i);
-    c.slow += elementText(bytes, i, lt < 0 ? bytes.length : lt);
-    return lt < 0 ? bytes.length : this.endCoordinates(offset + lt, lt);
-  }
-
-  /// Reads "x,y,z" in [from, to) into the current coordinates.
-  readTuple(bytes, from, to) {
-    const first = bytes.indexOf(0x2c, from);
-    const second = first < 0 || first >= to ? -1 : bytes.indexOf(0x2c, first + 1);
-    if (second < 0 || second >= to) return false;
-    const x = readNumber(bytes, from, first);
-    const y = readNumber(bytes, first + 1, second);
-    const z = readNumber(bytes, second + 1, to);
-    if (Number.isNaN(x) || Number.isNaN(y) || Number.isNaN(z)) return false;
-    this.coordinates.xyz.push(x, y, z);
-    return true;
+    c.slow += elementText(bytes, i, lt < 0 ? n : lt);
+    return lt < 0 ? n : this.endCoordinates(offset + lt, lt);
   }
 
   /// Ends the coordinates at `at` in the document (`i` in the bytes) and
   /// hands the geometry over.
   endCoordinates(at, i) {
-    const { xyz, start, slow } = this.coordinates;
+    const { start, slow } = this.coordinates;
+    const xyz = this.xyz;
     this.coordinates = null;
     if (slow !== null) {
       const more = [];

@@ -9,7 +9,7 @@ import { createEmpty, extend, isEmpty } from 'ol/extent.js';
 const PIN_LIMIT = 1500; // markers in view above which they are drawn as dots
 const WORLD = 2 * 20037508.342789244; // the width of the world in map units
 const MARGIN = 40; // pixels beyond the view still drawn, for pins and labels
-const DOT = 3; // pixels of a dot, and of the grid a dot is drawn in at most once
+const DOT = 2; // pixels of a dot
 const LABEL_CELL = 64; // pixels of the grid that finds overlapping labels
 const FONT = '12px sans-serif';
 const PIN_PATH = 'M10 27C10 27 1 15 1 9.5a9 9 0 0 1 18 0C19 15 10 27 10 27z';
@@ -31,6 +31,9 @@ function pinImage(ratio) {
   context.fill();
   return canvas;
 }
+
+/// The name of marker `i` of `batch`.
+const nameOf = (batch, i) => batch.names.slice(i ? batch.ends[i - 1] : 0, batch.ends[i]);
 
 /// The horizontal offsets of the copies of the world that `extent` shows.
 function worldOffsets(extent) {
@@ -70,7 +73,7 @@ export class MapData {
 
   /// Forgets every document.
   clear() {
-    this.markers = []; // batches: { document, names, xyz, text }
+    this.markers = []; // batches: { document, names, ends, xyz, text } (see map-reader.js)
     this.lines = []; // { document, name, xyz, levels }
     this.count = 0;
     this.extent = createEmpty();
@@ -81,7 +84,7 @@ export class MapData {
   add(message) {
     if (message.type === 'markers') this.markers.push(message);
     else this.lines.push(message);
-    this.count += message.type === 'markers' ? message.names.length : 1;
+    this.count += message.type === 'markers' ? message.ends.length : 1;
     if (!isEmpty(message.extent)) extend(this.extent, message.extent);
     this.layer.changed();
   }
@@ -90,7 +93,7 @@ export class MapData {
   /// coordinates (x, y, altitude), in the order of the documents.
   features() {
     const points = this.markers.flatMap((m) =>
-      m.names.map((name, i) => ({ document: m.document, name, type: 'Point', coordinates: [...m.xyz.subarray(3 * i, 3 * i + 3)] })),
+      Array.from(m.ends, (_, i) => ({ document: m.document, name: nameOf(m, i), type: 'Point', coordinates: [...m.xyz.subarray(3 * i, 3 * i + 3)] })),
     );
     const lines = this.lines.map((l) => ({ document: l.document, name: l.name, type: 'LineString', coordinates: [...l.xyz] }));
     return [...points, ...lines].sort((a, b) => a.document - b.document).map(({ document, ...f }) => f);
@@ -126,13 +129,13 @@ export class MapData {
     const { view, worlds, t } = this.shown;
     context.strokeStyle = '#1457d6';
     context.lineWidth = 3;
-    context.lineJoin = context.lineCap = 'round';
+    context.lineJoin = 'bevel'; // round joins take several times as long on dense tracks
     for (const line of this.lines) {
       const [flat, stride] = this.level(line);
       context.beginPath();
       for (const dx of worlds) {
         // A segment wholly beyond one side of the view is left out.
-        let before = -1, open = false;
+        let before = -1, open = false, segments = 0;
         for (let i = 0; i < flat.length; i += stride) {
           const x = t[0] * (flat[i] + dx) + t[2] * flat[i + 1] + t[4];
           const y = t[1] * (flat[i] + dx) + t[3] * flat[i + 1] + t[5];
@@ -141,6 +144,12 @@ export class MapData {
             if (!open) context.moveTo(t[0] * (flat[i - stride] + dx) + t[2] * flat[i - stride + 1] + t[4], t[1] * (flat[i - stride] + dx) + t[3] * flat[i - stride + 1] + t[5]);
             context.lineTo(x, y);
             open = true;
+            // Many short paths draw far faster than one long one crossing itself.
+            if (++segments % 256 === 0) {
+              context.stroke();
+              context.beginPath();
+              context.moveTo(x, y);
+            }
           } else open = false;
           before = side;
         }
@@ -154,7 +163,7 @@ export class MapData {
     const { view, worlds, t } = this.shown;
     for (const batch of this.markers)
       for (const dx of worlds)
-        for (let i = 0, xyz = batch.xyz; i < batch.names.length; i++) {
+        for (let i = 0, xyz = batch.xyz; i < batch.ends.length; i++) {
           const x = t[0] * (xyz[3 * i] + dx) + t[2] * xyz[3 * i + 1] + t[4];
           const y = t[1] * (xyz[3 * i] + dx) + t[3] * xyz[3 * i + 1] + t[5];
           if (x >= -MARGIN && y >= -MARGIN && x <= view.width + MARGIN && y <= view.height + MARGIN) each(x, y, batch, i);
@@ -178,27 +187,34 @@ export class MapData {
     context.strokeStyle = '#fff';
     context.fillStyle = '#222';
     this.eachMarkerInView((x, y, batch, i) => {
-      const name = batch.names[i];
+      const name = nameOf(batch, i);
       if (!name || !labels.take([x + 10, y - 27, x + 14 + context.measureText(name).width, y - 11])) return;
       context.strokeText(name, x + 12, y - 19);
       context.fillText(name, x + 12, y - 19);
     });
   }
 
+  /// Dots written straight into the pixels: tens of thousands of squares
+  /// drawn one by one would take hundreds of milliseconds.
   drawDots(context) {
     const { width, height } = this.shown.view;
-    const columns = Math.ceil(width / DOT) + 1;
-    const taken = new Uint8Array(columns * (Math.ceil(height / DOT) + 1));
-    context.beginPath();
+    const ratio = this.pinRatio;
+    const [w, h] = [this.canvas.width, this.canvas.height];
+    if (!w || !h) return;
+    const image = new ImageData(w, h);
+    const pixels = new Uint32Array(image.data.buffer);
+    const colour = new Uint32Array(new Uint8ClampedArray([0xdd, 0x33, 0x33, 0xff]).buffer)[0];
+    const size = Math.round(DOT * ratio);
     this.eachMarkerInView((x, y) => {
-      if (x < 0 || y < 0 || x > width || y > height) return;
-      const cell = Math.floor(y / DOT) * columns + Math.floor(x / DOT);
-      if (taken[cell]) return;
-      taken[cell] = 1;
-      context.rect(x - DOT / 2, y - DOT / 2, DOT, DOT);
+      if (x < 0 || y < 0 || x >= width || y >= height) return;
+      const left = Math.min(w - size, Math.max(0, Math.round((x - DOT / 2) * ratio)));
+      const top = Math.min(h - size, Math.max(0, Math.round((y - DOT / 2) * ratio)));
+      for (let row = top; row < top + size; row++) pixels.fill(colour, row * w + left, row * w + left + size);
     });
-    context.fillStyle = '#d33';
-    context.fill();
+    this.dots ??= document.createElement('canvas');
+    [this.dots.width, this.dots.height] = [w, h];
+    this.dots.getContext('2d').putImageData(image, 0, 0);
+    context.drawImage(this.dots, 0, 0, width, height);
   }
 
   /// What is drawn at `pixel`: the nearest marker, { name, document, text:
@@ -213,7 +229,7 @@ export class MapData {
       const d = Math.hypot(cx - hx, cy - hy);
       if (reach && d < nearest && (this.shown.pins || d <= 2 * DOT)) {
         nearest = d;
-        best = { name: batch.names[i], document: batch.document, text: [batch.text[2 * i], batch.text[2 * i + 1]] };
+        best = { name: nameOf(batch, i), document: batch.document, text: [batch.text[2 * i], batch.text[2 * i + 1]] };
       }
     });
     return best ?? this.hitLine(cx, cy);
