@@ -77,6 +77,7 @@ export class MapData {
     this.lines = []; // { document, name, xyz, levels }
     this.count = 0;
     this.extent = createEmpty();
+    this.dotsKey = null;
     this.layer.changed();
   }
 
@@ -170,10 +171,22 @@ export class MapData {
         }
   }
 
-  drawMarkers(context) {
+  /// Whether at most PIN_LIMIT markers are in view.
+  fewInView() {
+    const { view, worlds, t } = this.shown;
     let inView = 0;
-    this.eachMarkerInView(() => inView++);
-    this.shown.pins = inView <= PIN_LIMIT;
+    for (const batch of this.markers)
+      for (const dx of worlds)
+        for (let i = 0, xyz = batch.xyz; i < xyz.length; i += 3) {
+          const x = t[0] * (xyz[i] + dx) + t[2] * xyz[i + 1] + t[4];
+          const y = t[1] * (xyz[i] + dx) + t[3] * xyz[i + 1] + t[5];
+          if (x >= 0 && y >= 0 && x <= view.width && y <= view.height && ++inView > PIN_LIMIT) return false;
+        }
+    return true;
+  }
+
+  drawMarkers(context) {
+    this.shown.pins = this.fewInView();
     if (!this.shown.pins) return this.drawDots(context);
     // Every pin first, then the names that overlap neither a pin nor a name.
     const labels = new Labels();
@@ -194,27 +207,34 @@ export class MapData {
     });
   }
 
-  /// Dots written straight into the pixels: tens of thousands of squares
-  /// drawn one by one would take hundreds of milliseconds.
+  /// Dots written straight into the pixels (squares drawn one by one take
+  /// hundreds of milliseconds by the ten thousand). While the view stays
+  /// the same, only the markers added since are written.
   drawDots(context) {
-    const { width, height } = this.shown.view;
-    const ratio = this.pinRatio;
+    const { view, worlds, t } = this.shown;
     const [w, h] = [this.canvas.width, this.canvas.height];
-    if (!w || !h) return;
-    const image = new ImageData(w, h);
-    const pixels = new Uint32Array(image.data.buffer);
+    const key = [...t, w, h, ...worlds].join();
+    if (key !== this.dotsKey) [this.dotsKey, this.dotPixels, this.dotBatches] = [key, new Uint32Array(w * h), 0];
+    const pixels = this.dotPixels;
     const colour = new Uint32Array(new Uint8ClampedArray([0xdd, 0x33, 0x33, 0xff]).buffer)[0];
+    const ratio = this.pinRatio;
     const size = Math.round(DOT * ratio);
-    this.eachMarkerInView((x, y) => {
-      if (x < 0 || y < 0 || x >= width || y >= height) return;
-      const left = Math.min(w - size, Math.max(0, Math.round((x - DOT / 2) * ratio)));
-      const top = Math.min(h - size, Math.max(0, Math.round((y - DOT / 2) * ratio)));
-      for (let row = top; row < top + size; row++) pixels.fill(colour, row * w + left, row * w + left + size);
-    });
+    for (const batch of this.markers.slice(this.dotBatches))
+      for (const dx of worlds)
+        for (let i = 0, xyz = batch.xyz; i < xyz.length; i += 3) {
+          const x = t[0] * (xyz[i] + dx) + t[2] * xyz[i + 1] + t[4];
+          const y = t[1] * (xyz[i] + dx) + t[3] * xyz[i + 1] + t[5];
+          if (!(x >= 0 && y >= 0 && x < view.width && y < view.height)) continue;
+          const left = Math.min(w - size, Math.max(0, Math.round((x - DOT / 2) * ratio)));
+          const top = Math.min(h - size, Math.max(0, Math.round((y - DOT / 2) * ratio)));
+          for (let row = top * w + left; row < (top + size) * w; row += w)
+            for (let k = row; k < row + size; k++) pixels[k] = colour;
+        }
+    this.dotBatches = this.markers.length;
     this.dots ??= document.createElement('canvas');
-    [this.dots.width, this.dots.height] = [w, h];
-    this.dots.getContext('2d').putImageData(image, 0, 0);
-    context.drawImage(this.dots, 0, 0, width, height);
+    if (this.dots.width !== w || this.dots.height !== h) [this.dots.width, this.dots.height] = [w, h];
+    this.dots.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(pixels.buffer), w, h), 0, 0);
+    context.drawImage(this.dots, 0, 0, view.width, view.height);
   }
 
   /// What is drawn at `pixel`: the nearest marker, { name, document, text:
