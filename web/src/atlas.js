@@ -25,7 +25,9 @@ const drawn = (geometries, style) =>
 
 export function atlasLayer() {
   const { countries, land } = world.objects;
-  const islands = feature(world, land).features.flatMap(({ geometry: g }) => (g.type === 'Polygon' ? [g.coordinates] : g.coordinates));
+  const islands = feature(world, land).features.flatMap(({ geometry: g }) =>
+    g.type === 'Polygon' ? [g.coordinates] : g.coordinates,
+  );
   const lines = (object, filter) => mesh(world, object, filter).coordinates.map((c) => new LineString(c));
   const source = new VectorSource({
     attributions: 'Natural Earth',

@@ -94,7 +94,10 @@ export class MapData {
   /// coordinates (x, y, altitude), in the order of the documents.
   features() {
     const points = this.markers.flatMap((m) =>
-      Array.from(m.ends, (_, i) => ({ document: m.document, name: nameOf(m, i), type: 'Point', coordinates: [...m.xyz.subarray(3 * i, 3 * i + 3)] })),
+      Array.from(m.ends, (_, i) => {
+        const coordinates = [...m.xyz.subarray(3 * i, 3 * i + 3)];
+        return { document: m.document, name: nameOf(m, i), type: 'Point', coordinates };
+      }),
     );
     const lines = this.lines.map((l) => ({ document: l.document, name: l.name, type: 'LineString', coordinates: [...l.xyz] }));
     return [...points, ...lines].sort((a, b) => a.document - b.document).map(({ document, ...f }) => f);
@@ -136,13 +139,14 @@ export class MapData {
       context.beginPath();
       for (const dx of worlds) {
         // A segment wholly beyond one side of the view is left out.
-        let before = -1, open = false, segments = 0;
+        let before = -1, open = false, segments = 0, px = 0, py = 0;
         for (let i = 0; i < flat.length; i += stride) {
           const x = t[0] * (flat[i] + dx) + t[2] * flat[i + 1] + t[4];
           const y = t[1] * (flat[i] + dx) + t[3] * flat[i + 1] + t[5];
-          const side = (x < -MARGIN) | ((x > view.width + MARGIN) << 1) | ((y < -MARGIN) << 2) | ((y > view.height + MARGIN) << 3);
+          const side =
+            (x < -MARGIN) | ((x > view.width + MARGIN) << 1) | ((y < -MARGIN) << 2) | ((y > view.height + MARGIN) << 3);
           if (before >= 0 && (side & before) === 0) {
-            if (!open) context.moveTo(t[0] * (flat[i - stride] + dx) + t[2] * flat[i - stride + 1] + t[4], t[1] * (flat[i - stride] + dx) + t[3] * flat[i - stride + 1] + t[5]);
+            if (!open) context.moveTo(px, py);
             context.lineTo(x, y);
             open = true;
             // Many short paths draw far faster than one long one crossing itself.
@@ -153,6 +157,8 @@ export class MapData {
             }
           } else open = false;
           before = side;
+          px = x;
+          py = y;
         }
       }
       context.stroke();
@@ -167,7 +173,8 @@ export class MapData {
         for (let i = 0, xyz = batch.xyz; i < batch.ends.length; i++) {
           const x = t[0] * (xyz[3 * i] + dx) + t[2] * xyz[3 * i + 1] + t[4];
           const y = t[1] * (xyz[3 * i] + dx) + t[3] * xyz[3 * i + 1] + t[5];
-          if (x >= -MARGIN && y >= -MARGIN && x <= view.width + MARGIN && y <= view.height + MARGIN) each(x, y, batch, i);
+          const inView = x >= -MARGIN && y >= -MARGIN && x <= view.width + MARGIN && y <= view.height + MARGIN;
+          if (inView) each(x, y, batch, i);
         }
   }
 

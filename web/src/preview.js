@@ -20,7 +20,7 @@ import { MapData } from './map-data.js';
 const WORLD = transformExtent([-170, -58, 190, 78], 'EPSG:4326', 'EPSG:3857');
 const readerUrl = URL.createObjectURL(new Blob([readerCode], { type: 'text/javascript' }));
 
-const element = (tag, text, className) => Object.assign(document.createElement(tag), { textContent: text, className: className ?? '' });
+const element = (tag, text, className = '') => Object.assign(document.createElement(tag), { textContent: text, className });
 
 /// The popup: an element the map moves to where it was opened.
 function createPopup(map, data) {
@@ -43,7 +43,11 @@ function createPopup(map, data) {
     if (hit.text) {
       const text = await data.documents[hit.document].slice(...hit.text).text();
       const [longitude, latitude, altitude] = text.trim().split(/\s*,\s*/);
-      rows.push(element('div', `Latitude ${latitude}`), element('div', `Longitude ${longitude}`), element('div', `Altitude ${altitude} m`));
+      rows.push(
+        element('div', `Latitude ${latitude}`),
+        element('div', `Longitude ${longitude}`),
+        element('div', `Altitude ${altitude} m`),
+      );
     }
     if (call !== opened) return;
     content.replaceChildren(...rows);
