@@ -58,7 +58,10 @@ class Labels {
     for (const key of always ? [] : keys)
       for (const b of this.cells.get(key) ?? [])
         if (b[0] < box[2] && box[0] < b[2] && b[1] < box[3] && box[1] < b[3]) return false;
-    for (const key of keys) this.cells.set(key, [...(this.cells.get(key) ?? []), box]);
+    for (const key of keys) {
+      if (!this.cells.has(key)) this.cells.set(key, []);
+      this.cells.get(key).push(box);
+    }
     return true;
   }
 }
