@@ -1,5 +1,6 @@
 // Bundles the page into one self-contained file: its styles, its script,
-// the worker's script and both WebAssembly programs inside one HTML file.
+// the scripts of its workers (the converter's and the map's reader), the
+// map's atlas and both WebAssembly programs inside one HTML file.
 //
 //   node build.mjs NODE_MODULES PINTROVE.wasm PATHTROVE.wasm OUTPUT.html
 //
@@ -28,22 +29,22 @@ const bundle = async (entry, plugins = []) => {
   return result.outputFiles[0].text;
 };
 
-// What the page imports as trove:NAME: the worker's code as text, the
+// What the page imports as trove:NAME: the workers' code as text, the
 // programs as bytes (esbuild writes them in base64).
-const embedded = (worker) => ({
+const embedded = (workers) => ({
   name: 'trove',
   setup(build) {
     build.onResolve({ filter: /^trove:/ }, (args) => ({ path: args.path.slice(6), namespace: 'trove' }));
     build.onLoad({ filter: /.*/, namespace: 'trove' }, async (args) =>
-      args.path === 'worker'
-        ? { contents: worker, loader: 'text' }
+      args.path in workers
+        ? { contents: workers[args.path], loader: 'text' }
         : { contents: await readFile(args.path === 'pintrove.wasm' ? pintrove : pathtrove), loader: 'binary' },
     );
   },
 });
 
-const worker = await bundle('worker.js');
-const script = await bundle('page.js', [embedded(worker)]);
+const workers = { worker: await bundle('worker.js'), 'map-reader': await bundle('map-reader.js') };
+const script = await bundle('page.js', [embedded(workers)]);
 const styles = (await readFile(join(modules, 'ol/ol.css'), 'utf8')) + (await readFile(join(here, 'style.css'), 'utf8'));
 const html = await readFile(join(here, 'index.html'), 'utf8');
 // The script may not end the element that holds it.

@@ -8,7 +8,7 @@ import { Batch, plan } from './batch.js';
 import { pickedFiles, walkEntries } from './folder.js';
 import { programFor } from './names.js';
 import { Pool } from './pool.js';
-import { createPreview, PREVIEW_LIMIT } from './preview.js';
+import { createPreview } from './preview.js';
 
 const PROGRESS_AFTER_MS = 500;
 
@@ -161,13 +161,10 @@ async function zipAll(current, documents) {
 }
 
 async function showPreview(documents) {
-  const left = documents.filter((d) => d.blob.size > PREVIEW_LIMIT).map((d) => d.name);
   const count = await preview.show(documents);
   if (count === null) return;
   note.dataset.features = count;
-  note.textContent =
-    `${count.toLocaleString('en')} features drawn.` +
-    (left.length ? ` Not drawn, being larger than ${sizeText(PREVIEW_LIMIT)}: ${left.join(', ')}.` : '');
+  note.textContent = `${count.toLocaleString('en')} ${count === 1 ? 'feature' : 'features'} drawn.`;
 }
 
 /// Converts the files of `items` (a promise of them, as folder.js gives

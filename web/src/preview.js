@@ -1,76 +1,129 @@
-// The map: documents drawn as a KML reader sees them, on a plain background
-// with a graticule, and nothing fetched from anywhere.
+// The map: the documents drawn over the world's coastlines and borders, as a
+// KML reader reads them, whatever their size. A worker of its own reads them
+// in slices (map-reader.js), so the page stays responsive meanwhile; a click
+// on a marker or a line shows its name, and for a marker its latitude,
+// longitude and altitude as the document writes them.
+//
+// For the page's tests and anyone at a console, the map's element carries
+// `troveMap`: { features() (as map-data.js gives them), pixel(coordinate) }.
+import readerCode from 'trove:map-reader';
 import Map from 'ol/Map.js';
+import Overlay from 'ol/Overlay.js';
 import View from 'ol/View.js';
-import KML from 'ol/format/KML.js';
-import Graticule from 'ol/layer/Graticule.js';
-import VectorLayer from 'ol/layer/Vector.js';
-import VectorSource from 'ol/source/Vector.js';
-import { Icon, Stroke, Style, Text, Fill } from 'ol/style.js';
-import { createEmpty, extend, isEmpty } from 'ol/extent.js';
+import { defaults as defaultControls } from 'ol/control/defaults.js';
+import ScaleLine from 'ol/control/ScaleLine.js';
+import { isEmpty } from 'ol/extent.js';
+import { transformExtent } from 'ol/proj.js';
+import { atlasLayer } from './atlas.js';
+import { MapData } from './map-data.js';
 
-// Parsing the text of a document as XML and drawing it take about a second
-// for 8 MB (some 18,000 markers or 250,000 track points) here; larger ones
-// would hold the page for many seconds, so they are offered but not drawn.
-export const PREVIEW_LIMIT = 8e6;
+const WORLD = transformExtent([-170, -58, 190, 78], 'EPSG:4326', 'EPSG:3857');
+const readerUrl = URL.createObjectURL(new Blob([readerCode], { type: 'text/javascript' }));
 
-// The reader's default marker is an image on a remote host: this one is
-// drawn from the page itself.
-const PIN =
-  'data:image/svg+xml,' +
-  encodeURIComponent(
-    '<svg xmlns="http://www.w3.org/2000/svg" width="20" height="28" viewBox="0 0 20 28">' +
-      '<path d="M10 27C10 27 1 15 1 9.5a9 9 0 0 1 18 0C19 15 10 27 10 27z" fill="#d33" stroke="#722"/>' +
-      '<circle cx="10" cy="9.5" r="3.5" fill="#fff"/></svg>',
-  );
+const element = (tag, text, className = '') => Object.assign(document.createElement(tag), { textContent: text, className });
 
-const STYLE = new Style({
-  image: new Icon({ src: PIN, anchor: [0.5, 1], width: 20, height: 28 }),
-  stroke: new Stroke({ color: '#1457d6', width: 3 }),
-  text: new Text({
-    font: '12px sans-serif',
-    fill: new Fill({ color: '#222' }),
-    stroke: new Stroke({ color: '#fff', width: 3 }),
-  }),
-});
+/// The popup: an element the map moves to where it was opened.
+function createPopup(map, data) {
+  const content = element('div', '', 'content');
+  const close = element('button', '×', 'close');
+  close.title = 'Close';
+  const box = element('div', '', 'map-popup');
+  box.append(close, content);
+  const overlay = new Overlay({ element: box, positioning: 'bottom-center', stopEvent: true });
+  map.addOverlay(overlay);
+  let opened = 0; // a later click supersedes the text still being read for an earlier one
+  const hide = () => (opened++, overlay.setPosition(undefined));
+  close.addEventListener('click', hide);
+
+  map.on('singleclick', async ({ pixel, coordinate }) => {
+    const call = ++opened;
+    const hit = data.hit(pixel);
+    if (!hit) return hide();
+    const rows = [element('strong', hit.name || '(no name)')];
+    if (hit.text) {
+      const text = await data.documents[hit.document].slice(...hit.text).text();
+      const [longitude, latitude, altitude] = text.trim().split(/\s*,\s*/);
+      rows.push(
+        element('div', `Latitude ${latitude}`),
+        element('div', `Longitude ${longitude}`),
+        element('div', `Altitude ${altitude} m`),
+      );
+    }
+    if (call !== opened) return;
+    content.replaceChildren(...rows);
+    overlay.setOffset(hit.text ? [0, -32] : [0, -8]);
+    overlay.setPosition(coordinate);
+  });
+  return hide;
+}
 
 export function createPreview(target) {
-  const source = new VectorSource();
+  const data = new MapData();
   const map = new Map({
     target,
-    controls: [],
-    layers: [
-      new Graticule({ strokeStyle: new Stroke({ color: 'rgba(0,0,0,0.2)', width: 1 }), showLabels: true }),
-      new VectorLayer({ source }),
-    ],
+    controls: defaultControls({ rotate: false, attributionOptions: { collapsible: false } }).extend([new ScaleLine()]),
+    layers: [atlasLayer(), data.layer],
     view: new View({ center: [0, 0], zoom: 1 }),
   });
-  const format = new KML({ defaultStyle: [STYLE], showPointNames: true });
+  const showWorld = () => map.getView().fit(WORLD);
+  showWorld();
+  const hidePopup = createPopup(map, data);
+  target.troveMap = { features: () => data.features(), pixel: (coordinate) => map.getPixelFromCoordinate(coordinate) };
 
   let shown = 0; // counts the calls of show and clear: a later one supersedes an earlier show
+  let reader = null; // the worker reading the documents of the show under way
+  let abandon = () => {}; // settles the show under way with null
+  const stop = () => {
+    shown++;
+    reader?.terminate();
+    reader = null;
+    abandon();
+    data.clear();
+    hidePopup();
+  };
+
+  /// Resolves once `documents` are all read, rejects on a failure to read them.
+  const read = (documents) =>
+    new Promise((resolve, reject) => {
+      abandon = () => resolve(false);
+      reader = new Worker(readerUrl);
+      reader.onerror = (e) => reject(new Error(`The map could not read the documents: ${e.message}`));
+      reader.onmessage = ({ data: message }) => {
+        if (message.type === 'done') resolve(true);
+        else if (message.type === 'error') reject(new Error(`The map could not read the documents: ${message.message}`));
+        else data.add(message);
+      };
+      reader.postMessage({ documents: documents.map((d) => d.blob) });
+    });
 
   return {
     /// Removes what is drawn; a show still reading its documents draws nothing.
     clear() {
-      shown++;
-      source.clear();
+      stop();
+      showWorld();
     },
 
     /// Draws `documents` ({name, blob}) in place of what was drawn. Resolves
-    /// with the number of features drawn, or null when a later show or clear
-    /// came first.
+    /// with the number of features drawn once they are on the map, or null
+    /// when a later show or clear came first; rejects when a document cannot
+    /// be read.
     async show(documents) {
-      const call = ++shown;
-      const drawn = documents.filter((d) => d.blob.size <= PREVIEW_LIMIT);
-      const texts = await Promise.all(drawn.map((d) => d.blob.text()));
-      if (call !== shown) return null;
-      source.clear();
-      for (const text of texts)
-        source.addFeatures(format.readFeatures(text, { featureProjection: map.getView().getProjection() }));
-      const extent = createEmpty();
-      source.getFeatures().forEach((f) => extend(extent, f.getGeometry().getExtent()));
-      if (!isEmpty(extent)) map.getView().fit(extent, { padding: [40, 40, 40, 40], maxZoom: 15 });
-      return source.getFeatures().length;
+      stop();
+      const call = shown;
+      data.documents = documents.map((d) => d.blob);
+      try {
+        if (!(await read(documents))) return null;
+      } finally {
+        if (call === shown) {
+          reader?.terminate();
+          reader = null;
+        }
+      }
+      const drawn = new Promise((resolve) => map.once('rendercomplete', resolve));
+      if (!isEmpty(data.extent)) map.getView().fit(data.extent, { padding: [40, 40, 40, 40], maxZoom: 15 });
+      map.render();
+      await drawn;
+      return call === shown ? data.count : null;
     },
   };
 }

@@ -156,6 +156,49 @@ test('a second batch while the first converts: only its own rows, links, zip and
   assert.equal(await tab.locator('#preview-note').getAttribute('data-features'), '21');
 });
 
+test('the map: the examples as OpenLayers\' KML reader reads them, and a marker\'s popup', async () => {
+  await convert(examples);
+  const reader = await require('esbuild').build({
+    stdin: {
+      contents: `import KML from 'ol/format/KML.js';
+        window.readKml = (text) => new KML().readFeatures(text, { featureProjection: 'EPSG:3857' }).map((f) =>
+          ({ name: f.get('name'), type: f.getGeometry().getType(), coordinates: f.getGeometry().getFlatCoordinates() }));`,
+      resolveDir: join(dirname(page), 'web'),
+    },
+    bundle: true,
+    write: false,
+  });
+  await tab.addScriptTag({ content: reader.outputFiles[0].text });
+  const [drawn, read] = await tab.evaluate(async () => [
+    document.getElementById('map').troveMap.features(),
+    (await Promise.all([...document.querySelectorAll('#rows a[download]')].map(async (a) => {
+      a.dispatchEvent(new FocusEvent('focusin', { bubbles: true })); // its URL is made as it is about to be used
+      return (await fetch(a.href)).text();
+    }))).flatMap(readKml),
+  ]);
+  const sorted = (features) => features.map((f) => JSON.stringify(f)).sort();
+  assert.equal(drawn.length, 21);
+  assert.deepEqual(sorted(drawn), sorted(read));
+
+  const hut = drawn.find((f) => f.name === 'Jökulsárlón');
+  const [x, y] = await tab.evaluate((c) => document.getElementById('map').troveMap.pixel(c), hut.coordinates);
+  const box = await tab.locator('#map').boundingBox();
+  await tab.mouse.click(box.x + x, box.y + y - 18);
+  const [, lon, lat, alt] = /Jökulsárlón[^]*?<coordinates>([^,]*),([^,]*),([^<]*)</.exec(nativeDocument(examples[0]));
+  assert.equal(await tab.locator('.map-popup .content', { has: tab.locator('strong') }).innerText(), `Jökulsárlón\nLatitude ${lat}\nLongitude ${lon}\nAltitude ${alt} m`);
+});
+
+test('the map: documents over 8 MB drawn whole', async () => {
+  const lines = (count, line) => Array.from({ length: count }, (_, i) => line(i)).join('\n');
+  const track = lines(300000, (i) => `${47 + Math.sin(i / 5e4)},${11 + i / 1e5},0,${i % 9000},46123.3,12-Apr-26,07:12:39`);
+  const points = lines(25000, (i) => `${i},P${i}, ${(i % 140) - 70}.5, ${(i % 360) - 180}.25,46123.5, 0, 1, 3, 0, 65535,,0,0,0, ${i}, 6, 0, 17`);
+  const big = [{ name: 'big.plt', text: `H\nWGS 84\nFeet\nR3\n0,2,255,Long,0,0,2,0\n300000\n${track}\n` },
+    { name: 'big.wpt', text: `H\nWGS 84\nR2\nR3\n${points}\n` }];
+  big.forEach((f) => writeFileSync(join(folder, f.name), f.text));
+  await convert(big);
+  assert.equal(await tab.locator('#preview-note').getAttribute('data-features'), '25001');
+});
+
 test('no request leaves the page', () => {
   assert.deepEqual(outside, []);
 });
