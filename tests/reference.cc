@@ -68,12 +68,19 @@ namespace {
 struct failing_source {
   std::string text;
   std::size_t fail_at;
+  int* reads_after_end;
   std::size_t at = 0;
   bool failed = false;
+  bool ended = false;
 };
 
 ssize_t read_source(void* cookie, char* buffer, std::size_t size) {
   auto& s = *static_cast<failing_source*>(cookie);
+  if (s.ended) {
+    if (s.reads_after_end)
+      ++*s.reads_after_end;
+    return -1;
+  }
   if (s.at == s.fail_at && !s.failed) {
     s.failed = true;
     return -1;
@@ -83,17 +90,18 @@ ssize_t read_source(void* cookie, char* buffer, std::size_t size) {
   std::size_t n = std::min(size, stop - s.at);
   s.text.copy(buffer, n, s.at);
   s.at += n;
+  s.ended = n == 0;
   return static_cast<ssize_t>(n);
 }
 
 }  // namespace
 
-std::FILE* input_from(const std::string& text, std::size_t fail_at) {
+std::FILE* input_from(const std::string& text, std::size_t fail_at, int* reads_after_end) {
   cookie_io_functions_t io = {};
   io.read = read_source;
   io.close = [](void* cookie) {
     delete static_cast<failing_source*>(cookie);
     return 0;
   };
-  return fopencookie(new failing_source{text, fail_at}, "r", io);
+  return fopencookie(new failing_source{text, fail_at, reads_after_end}, "r", io);
 }

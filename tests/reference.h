@@ -52,6 +52,8 @@ struct captured_output {
 /// A stream that reads `text` with a read error after its first `fail_at`
 /// bytes: the read that reaches that point delivers them and fails, and a
 /// later read goes on with the rest, as a pipe whose error passed would.
-/// By default it never fails.
+/// By default it never fails. Every read after one that reported the end
+/// fails, as the end is final, and is counted in `*reads_after_end` if given.
 std::FILE* input_from(const std::string& text,
-                      std::size_t fail_at = std::numeric_limits<std::size_t>::max());
+                      std::size_t fail_at = std::numeric_limits<std::size_t>::max(),
+                      int* reads_after_end = nullptr);
