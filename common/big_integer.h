@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstdint>
 
 /// A nonnegative integer of up to 640 bits, for the rare numbers that 64 bits
@@ -36,8 +37,10 @@ struct big_integer {
       limbs[i] = static_cast<std::uint32_t>(carry);
       carry >>= 32;
     }
-    if (carry != 0)
+    if (carry != 0) {
+      assert(size < capacity);
       limbs[size++] = static_cast<std::uint32_t>(carry);
+    }
   }
 
   /// this = this * 10^n.
@@ -55,6 +58,7 @@ struct big_integer {
     int words = bits / 32;
     int rest = bits % 32;
     int top = size + words;
+    assert(top < capacity);
     limbs[top] = 0;
     for (int i = size - 1; i >= 0; --i) {
       std::uint64_t moved = std::uint64_t{limbs[i]} << rest;

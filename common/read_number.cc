@@ -83,8 +83,7 @@ const char* read_digits(const char* p, const char* end, std::uint64_t& n) {
 
 /// A decimal real's text, read once: where its digits and its point are,
 /// its exponent, its digits as one integer and where it ends. Both ways to
-/// its binary32 value work from this. `parse_decimal` sets every member
-/// (it is called once or twice a line: no zeros are stored in vain).
+/// its binary32 value work from this.
 struct decimal {
   bool negative;
   const char* digits;         // the first digit, or the point before the first
@@ -143,10 +142,11 @@ const char* read_any_digits(const char* p, const char* end, decimal& d) {
 /// and fraction, one digit at least, and an exponent when digits follow its
 /// "e". `end` is null when there is not even a digit.
 decimal parse_decimal(const char* p, const char* end) {
-  decimal d;
-  p = skip_sign(p, end, d.negative);
-  d.digits = p;
-  d.exponent = 0;
+  bool negative;
+  p = skip_sign(p, end, negative);
+  // Every member named, so that one added later and left out here is warned
+  // of rather than read unset.
+  decimal d{negative, p, 0, 0, 0, 0, nullptr};
   if (const char* q = read_common_digits(p, end, d)) {
     // The byte after it lies within the 16 that the common shape needs.
     if ((*q | 0x20) != 'e') [[likely]] {  // or 'E'
