@@ -37,10 +37,9 @@ struct big_integer {
       limbs[i] = static_cast<std::uint32_t>(carry);
       carry >>= 32;
     }
-    if (carry != 0) {
-      assert(size < capacity);
+    assert(carry == 0 || size < capacity);
+    if (carry != 0)
       limbs[size++] = static_cast<std::uint32_t>(carry);
-    }
   }
 
   /// this = this * 10^n.

@@ -30,16 +30,10 @@ constexpr bool has_byte_below(std::uint64_t chunk, std::uint64_t n) {
   return bytes_below(chunk, n) != 0;
 }
 
-/// The bytes of `chunk` equal to `c`, marked by their top bit: the lowest
-/// exactly, those above it perhaps wrongly.
-constexpr std::uint64_t first_bytes_equal(std::uint64_t chunk, unsigned char c) {
-  return bytes_below(chunk ^ (c * every_byte), 1);  // an equal byte becomes zero
-}
-
 /// The bytes of `chunk` equal to `c`, each marked exactly by its top bit.
 constexpr std::uint64_t bytes_equal(std::uint64_t chunk, unsigned char c) {
-  // An equal byte becomes zero. Adding 0x7f to a byte's low seven bits sets
-  // its top bit unless they are all zero, and carries into no other byte.
+  // An equal byte becomes zero; adding 0x7f to its low seven bits leaves its
+  // top bit clear, and no byte's sum carries into the next.
   constexpr std::uint64_t low_bits = 0x7f * every_byte;
   std::uint64_t x = chunk ^ (c * every_byte);
   return ~(((x & low_bits) + low_bits) | x | low_bits);

@@ -11,7 +11,7 @@ namespace {
 const char* field_end(const char* p, const char* end) {
   // Eight bytes at a time, as names run to tens of bytes.
   for (; end - p >= 8; p += 8) {
-    std::uint64_t marks = first_bytes_equal(load_eight(p), ',');
+    std::uint64_t marks = bytes_equal(load_eight(p), ',');
     if (marks != 0)
       return p + std::countr_zero(marks) / 8;
   }

@@ -13,9 +13,8 @@ bool refill(line_reader& reader) {
   reader.end = std::fread(reader.block, 1, sizeof reader.block, reader.file);
   reader.nul_in_block = std::memchr(reader.block, '\0', reader.end) != nullptr;
   reader.failed = std::ferror(reader.file) != 0;
-  // fread stops short only at the end of the input or on a failure. Either
-  // is final: a terminal would want a second Ctrl-D, a file that grows would
-  // be read on, and a failure after the end would spoil a whole document.
+  // fread stops short only at the end of the input or on a failure, and both
+  // are final: a terminal would otherwise want a second Ctrl-D.
   reader.finished = reader.end < sizeof reader.block || reader.failed;
   return reader.end != 0;
 }

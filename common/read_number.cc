@@ -144,8 +144,7 @@ const char* read_any_digits(const char* p, const char* end, decimal& d) {
 decimal parse_decimal(const char* p, const char* end) {
   bool negative;
   p = skip_sign(p, end, negative);
-  // Every member named, so that one added later and left out here is warned
-  // of rather than read unset.
+  // Every member named: one added later and left out here is warned of.
   decimal d{negative, p, 0, 0, 0, 0, nullptr};
   if (const char* q = read_common_digits(p, end, d)) {
     // The byte after it lies within the 16 that the common shape needs.
