@@ -1,6 +1,7 @@
 #include "common/driver.h"
 
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "gtest/gtest.h"
@@ -106,13 +107,18 @@ TEST(convert_files, ReadFailures) {
       // A read that delivers some bytes and fails ends the reading there.
       {"in the header, records after it", large, 5},
       {"in a record of a later block, records after it", large, 100'005},
-      // The stream fails every read after the end: none may come.
+      // No read may come after the end: the stream fails them, and on a
+      // terminal a record is typed after it.
       {"none, the last line without a line feed", "1\n2\n3\n4\n5\n6\n1.5,2.5,0,100", never},
   };
   for (const auto& c : cases) {
     int reads_after_end = 0;
-    finished r = run_convert_files(input_from(c.input, c.fail_at, &reads_after_end));
     bool fails = c.fail_at != never;
+    std::optional<typed_terminal> terminal;
+    if (!fails)  // a Ctrl-D sends the last line, the next one ends the input
+      terminal.emplace(c.input + "\x04\x04" + "3.5,4.5,0,999\n\x04\x04\x04\x04");
+    std::FILE* in = terminal ? terminal->file : nullptr;
+    finished r = run_convert_files(in ? in : input_from(c.input, c.fail_at, &reads_after_end));
     EXPECT_EQ(r.status, fails ? 1 : 0) << c.what;
     EXPECT_EQ(reads_after_end, 0) << c.what;
     if (GTEST_HAS_STREAM_REDIRECTION) {

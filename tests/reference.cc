@@ -1,6 +1,11 @@
 #include "tests/reference.h"
 
+#include <fcntl.h>
 #include <sys/types.h>
+#ifndef __wasi__
+#include <termios.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -104,4 +109,27 @@ std::FILE* input_from(const std::string& text, std::size_t fail_at, int* reads_a
     return 0;
   };
   return fopencookie(new failing_source{text, fail_at, reads_after_end}, "r", io);
+}
+
+typed_terminal::typed_terminal(const std::string& typed) {
+#ifndef __wasi__
+  keyboard = posix_openpt(O_RDWR | O_NOCTTY);
+  if (keyboard < 0 || grantpt(keyboard) != 0 || unlockpt(keyboard) != 0)
+    std::abort();
+  int screen = open(ptsname(keyboard), O_RDONLY | O_NOCTTY);
+  termios mode;
+  if (screen < 0 || tcgetattr(screen, &mode) != 0)
+    std::abort();
+  mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);  // nobody reads the echo
+  if (tcsetattr(screen, TCSANOW, &mode) != 0 ||
+      write(keyboard, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
+    std::abort();
+  file = fdopen(screen, "r");
+#endif
+}
+
+typed_terminal::~typed_terminal() {
+#ifndef __wasi__
+  close(keyboard);
+#endif
 }
