@@ -123,13 +123,12 @@ const char* read_common_digits(const char* p, const char* end, decimal& d) {
   return fraction + fraction_digits;
 }
 
-/// Reads a decimal's digits of any shape at `p` into `d`: digits with an
-/// optional point and fraction. Returns their end.
+/// Reads a decimal's digits of any shape at `p` into `d`, whose significand
+/// and decimals are 0: digits with an optional point and fraction. Returns
+/// their end.
 const char* read_any_digits(const char* p, const char* end, decimal& d) {
-  d.significand = 0;
   const char* q = read_digits(p, end, d.significand);
   d.integer_digits = static_cast<int>(q - p);
-  d.decimals = 0;
   if (q < end && *q == '.') {
     const char* fraction = q + 1;
     q = read_digits(fraction, end, d.significand);
@@ -155,10 +154,8 @@ decimal parse_decimal(const char* p, const char* end) {
     p = q;
   } else {
     p = read_any_digits(p, end, d);
-    if (d.integer_digits + d.decimals == 0) {
-      d.end = nullptr;
-      return d;
-    }
+    if (d.integer_digits + d.decimals == 0)
+      return d;  // its end null
   }
   std::int32_t exponent = 0;  // after an "e" or "E"
   const char* exponent_end = p < end && (*p | 0x20) == 'e' ? read_integer(p + 1, end, exponent) : p;
