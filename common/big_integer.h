@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstdint>
 
 /// A nonnegative integer of up to 640 bits, for the rare numbers that 64 bits
@@ -36,6 +37,7 @@ struct big_integer {
       limbs[i] = static_cast<std::uint32_t>(carry);
       carry >>= 32;
     }
+    assert(carry == 0 || size < capacity);
     if (carry != 0)
       limbs[size++] = static_cast<std::uint32_t>(carry);
   }
@@ -55,6 +57,7 @@ struct big_integer {
     int words = bits / 32;
     int rest = bits % 32;
     int top = size + words;
+    assert(top < capacity);
     limbs[top] = 0;
     for (int i = size - 1; i >= 0; --i) {
       std::uint64_t moved = std::uint64_t{limbs[i]} << rest;

@@ -68,10 +68,6 @@ int fail(const char* program, const char* what, const char* path) {
 /// Writes the usage line with the program path in its "%s" slot.
 void put_usage(std::string_view usage, std::string_view program) {
   std::size_t slot = usage.find("%s");
-  if (slot == std::string_view::npos) {
-    put_message({usage});
-    return;
-  }
   std::string_view after = usage;
   after.remove_prefix(slot + 2);
   put_message({std::string_view(usage.data(), slot), program, after});

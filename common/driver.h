@@ -7,7 +7,7 @@
 
 /// What one converter brings to the shared driver.
 struct converter {
-  /// The usage line, with "%s" standing for the program path.
+  /// The usage line, with one "%s" standing for the program path.
   const char* usage;
   /// Lines at the top of the input that are skipped unread.
   int header_lines;

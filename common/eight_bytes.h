@@ -29,3 +29,12 @@ constexpr std::uint64_t bytes_below(std::uint64_t chunk, std::uint64_t n) {
 constexpr bool has_byte_below(std::uint64_t chunk, std::uint64_t n) {
   return bytes_below(chunk, n) != 0;
 }
+
+/// The bytes of `chunk` equal to `c`, each marked exactly by its top bit.
+constexpr std::uint64_t bytes_equal(std::uint64_t chunk, unsigned char c) {
+  // An equal byte becomes zero; adding 0x7f to its low seven bits leaves its
+  // top bit clear, and no byte's sum carries into the next.
+  constexpr std::uint64_t low_bits = 0x7f * every_byte;
+  std::uint64_t x = chunk ^ (c * every_byte);
+  return ~(((x & low_bits) + low_bits) | x | low_bits);
+}

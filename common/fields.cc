@@ -9,10 +9,9 @@ namespace {
 
 /// The next comma at or after `p`, or `end`.
 const char* field_end(const char* p, const char* end) {
-  // Eight bytes at a time, as names run to tens of bytes: a comma becomes a
-  // zero byte, and the lowest zero byte is marked exactly.
+  // Eight bytes at a time, as names run to tens of bytes.
   for (; end - p >= 8; p += 8) {
-    std::uint64_t marks = bytes_below(load_eight(p) ^ (',' * every_byte), 1);
+    std::uint64_t marks = bytes_equal(load_eight(p), ',');
     if (marks != 0)
       return p + std::countr_zero(marks) / 8;
   }
@@ -26,13 +25,9 @@ const char* field_end(const char* p, const char* end) {
 const char* after_commas(const char* p, const char* end, std::size_t count) {
   if (count == 0)
     return p;
-  // Eight bytes at a time, as the fields passed over run to tens of bytes:
-  // a comma becomes a zero byte, and each zero byte, exactly, gets its top
-  // bit set.
-  constexpr std::uint64_t low_bits = 0x7f * every_byte;
+  // Eight bytes at a time, as the fields passed over run to tens of bytes.
   for (; end - p >= 8; p += 8) {
-    std::uint64_t chunk = load_eight(p) ^ (',' * every_byte);
-    std::uint64_t commas = ~(((chunk & low_bits) + low_bits) | chunk | low_bits);
+    std::uint64_t commas = bytes_equal(load_eight(p), ',');
     auto found = static_cast<std::size_t>((commas >> 7) * every_byte >> 56);
     if (found >= count) {
       for (; count > 1; --count)

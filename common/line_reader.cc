@@ -13,6 +13,9 @@ bool refill(line_reader& reader) {
   reader.end = std::fread(reader.block, 1, sizeof reader.block, reader.file);
   reader.nul_in_block = std::memchr(reader.block, '\0', reader.end) != nullptr;
   reader.failed = std::ferror(reader.file) != 0;
+  // fread stops short only at the end of the input or on a failure, and both
+  // are final: a terminal would otherwise want a second Ctrl-D.
+  reader.finished = reader.end < sizeof reader.block || reader.failed;
   return reader.end != 0;
 }
 
@@ -26,7 +29,7 @@ std::string_view up_to_nul(const char* text, std::size_t length) {
 
 void reset(line_reader& reader, std::FILE* input) {
   reader.file = input;
-  reader.failed = false;
+  reader.failed = reader.finished = false;
   reader.begin = reader.end = 0;
   reader.nul_in_block = false;
 }
@@ -35,7 +38,7 @@ read_status read_line(line_reader& reader, std::string_view& line) {
   std::size_t kept = 0;  // bytes of this line copied to `head` so far
   bool started = false;
   for (;;) {
-    if (reader.begin == reader.end && (reader.failed || !refill(reader))) {
+    if (reader.begin == reader.end && (reader.finished || !refill(reader))) {
       // After a failed read a line it cut short is not taken for a whole one.
       if (reader.failed)
         return read_status::error;

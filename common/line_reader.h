@@ -15,6 +15,7 @@ struct line_reader {
 
   std::FILE* file;
   bool failed = false;
+  bool finished = false;      // whether the last read found the end or failed: none follows
   std::size_t begin = 0;      // next unread byte in `block`
   std::size_t end = 0;        // bytes of `block` filled by the last read
   bool nul_in_block = false;  // whether those bytes hold a NUL: lines are cut there
@@ -32,5 +33,6 @@ enum class read_status { line, end, error };
 /// until the next call). A last line without a line feed is still a line.
 /// Gives `end` at the end of the input and `error` once a read has failed:
 /// the lines that read delivered whole come first, the rest of its last
-/// line is dropped, and nothing more is read.
+/// line is dropped. After a read that found the end or failed, nothing more
+/// is read.
 read_status read_line(line_reader& reader, std::string_view& line);

@@ -83,8 +83,7 @@ const char* read_digits(const char* p, const char* end, std::uint64_t& n) {
 
 /// A decimal real's text, read once: where its digits and its point are,
 /// its exponent, its digits as one integer and where it ends. Both ways to
-/// its binary32 value work from this. `parse_decimal` sets every member
-/// (it is called once or twice a line: no zeros are stored in vain).
+/// its binary32 value work from this.
 struct decimal {
   bool negative;
   const char* digits;         // the first digit, or the point before the first
@@ -124,13 +123,12 @@ const char* read_common_digits(const char* p, const char* end, decimal& d) {
   return fraction + fraction_digits;
 }
 
-/// Reads a decimal's digits of any shape at `p` into `d`: digits with an
-/// optional point and fraction. Returns their end.
+/// Reads a decimal's digits of any shape at `p` into `d`, whose significand
+/// and decimals are 0: digits with an optional point and fraction. Returns
+/// their end.
 const char* read_any_digits(const char* p, const char* end, decimal& d) {
-  d.significand = 0;
   const char* q = read_digits(p, end, d.significand);
   d.integer_digits = static_cast<int>(q - p);
-  d.decimals = 0;
   if (q < end && *q == '.') {
     const char* fraction = q + 1;
     q = read_digits(fraction, end, d.significand);
@@ -143,10 +141,10 @@ const char* read_any_digits(const char* p, const char* end, decimal& d) {
 /// and fraction, one digit at least, and an exponent when digits follow its
 /// "e". `end` is null when there is not even a digit.
 decimal parse_decimal(const char* p, const char* end) {
-  decimal d;
-  p = skip_sign(p, end, d.negative);
-  d.digits = p;
-  d.exponent = 0;
+  bool negative;
+  p = skip_sign(p, end, negative);
+  // Every member named: one added later and left out here is warned of.
+  decimal d{negative, p, 0, 0, 0, 0, nullptr};
   if (const char* q = read_common_digits(p, end, d)) {
     // The byte after it lies within the 16 that the common shape needs.
     if ((*q | 0x20) != 'e') [[likely]] {  // or 'E'
@@ -156,10 +154,8 @@ decimal parse_decimal(const char* p, const char* end) {
     p = q;
   } else {
     p = read_any_digits(p, end, d);
-    if (d.integer_digits + d.decimals == 0) {
-      d.end = nullptr;
-      return d;
-    }
+    if (d.integer_digits + d.decimals == 0)
+      return d;  // its end null
   }
   std::int32_t exponent = 0;  // after an "e" or "E"
   const char* exponent_end = p < end && (*p | 0x20) == 'e' ? read_integer(p + 1, end, exponent) : p;

@@ -1,5 +1,6 @@
 #include "common/write_real.h"
 
+#include <cassert>
 #include <cstring>
 
 #include "common/big_integer.h"
@@ -92,16 +93,12 @@ char* append_millionths(char* out, std::uint64_t scaled) {
 
 /// Writes the magnitude of a binary32 value outside [2^-21, 2^23), given its
 /// bits: zero for those below (all of them below half a millionth), the
-/// exact integer with six zero decimals for those above, and infinity and
-/// NaN as printf writes them.
+/// exact integer with six zero decimals for those above.
 [[gnu::noinline]] char* append_other_real(char* out, std::uint32_t bits) {
   std::uint32_t biased_exponent = (bits >> 23) & 0xff;
   std::uint32_t m = (bits & 0x7fffff) | 0x800000;
-  if (biased_exponent == 0xff) {  // never read or computed, but printf writes them so
-    std::memcpy(out, (bits & 0x7fffff) == 0 ? "inf" : "nan", 3);
-    return out + 3;
-  }
-  if (biased_exponent < 150)  // below 2^-21, subnormals and zero included
+  assert(biased_exponent != 0xff);  // no reader gives infinity or NaN
+  if (biased_exponent < 150)        // below 2^-21, subnormals and zero included
     return append_millionths(out, 0);
   big_integer n(m);
   n.shift_left(static_cast<int>(biased_exponent) - 150);

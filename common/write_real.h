@@ -12,7 +12,7 @@
 constexpr std::size_t max_real_length =
     1 + (std::numeric_limits<float>::max_exponent10 + 1) + 1 + 6;
 
-/// Writes `value`, widened to binary64, in fixed-point notation with six
+/// Writes `value`, finite, widened to binary64, in fixed-point notation with six
 /// decimals, exactly as printf("%f") does (ties to even); returns the end.
 /// `out` must have room for `max_real_length` bytes; nothing is stored past
 /// the end returned.

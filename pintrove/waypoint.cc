@@ -86,39 +86,6 @@ bool scan_position(scanner& s, waypoint& w) {
   return true;
 }
 
-}  // namespace
-
-void scan_waypoint(std::string_view line, waypoint& w) {
-  // The pattern stores the numbers as it reads them, the name only once it
-  // has read the whole line.
-  const float latitude = w.latitude, longitude = w.longitude;
-  const std::int32_t altitude_feet = w.altitude_feet;
-  if (scan_pattern(line, w)) [[likely]]
-    return;
-  // Other writers put blanks in names, text in field 11 and no blank after a
-  // comma, where the pattern stops early; such a line is read again from the
-  // waypoint as the previous line left it, field by field.
-  w.latitude = latitude, w.longitude = longitude, w.altitude_feet = altitude_feet;
-  constexpr field_layout layout(/*name*/ 2, /*latitude*/ 3, /*longitude*/ 4, /*altitude*/ 15);
-  if (auto name = read_fields(line, layout, w.latitude, w.longitude, w.altitude_feet))
-    keep_name(w, *name);
-}
-
-void waypoint_open(output& out, std::string_view input_path) {
-  current = waypoint{};
-  put(out, "<Document>\n<Folder>\n<name>");
-  put_text(out, input_path);
-  put(out, "</name>\n<open>1</open>\n");
-}
-
-void waypoint_line(output& out, std::string_view line) {
-  scan_waypoint(line, current);
-  way_point(out, std::string_view(current.name, current.name_length), current.longitude,
-            current.latitude, feet_to_metres(current.altitude_feet));
-}
-
-namespace {
-
 // The marker's fixed text, around its name and its five numbers.
 constexpr std::string_view marker_start = "<Placemark>\n  <name>";
 constexpr std::string_view marker_longitude = "</name>\n  <LookAt>\n    <longitude>";
@@ -161,6 +128,35 @@ char* copy_real(char* out, std::string_view number) {
 }
 
 }  // namespace
+
+void scan_waypoint(std::string_view line, waypoint& w) {
+  // The pattern stores the numbers as it reads them, the name only once it
+  // has read the whole line.
+  const float latitude = w.latitude, longitude = w.longitude;
+  const std::int32_t altitude_feet = w.altitude_feet;
+  if (scan_pattern(line, w)) [[likely]]
+    return;
+  // Other writers put blanks in names, text in field 11 and no blank after a
+  // comma, where the pattern stops early; such a line is read again from the
+  // waypoint as the previous line left it, field by field.
+  w.latitude = latitude, w.longitude = longitude, w.altitude_feet = altitude_feet;
+  constexpr field_layout layout(/*name*/ 2, /*latitude*/ 3, /*longitude*/ 4, /*altitude*/ 15);
+  if (auto name = read_fields(line, layout, w.latitude, w.longitude, w.altitude_feet))
+    keep_name(w, *name);
+}
+
+void waypoint_open(output& out, std::string_view input_path) {
+  current = waypoint{};
+  put(out, "<Document>\n<Folder>\n<name>");
+  put_text(out, input_path);
+  put(out, "</name>\n<open>1</open>\n");
+}
+
+void waypoint_line(output& out, std::string_view line) {
+  scan_waypoint(line, current);
+  way_point(out, std::string_view(current.name, current.name_length), current.longitude,
+            current.latitude, feet_to_metres(current.altitude_feet));
+}
 
 void way_point(output& out, std::string_view name, float longitude, float latitude,
                float altitude_metres) {

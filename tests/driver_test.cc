@@ -1,5 +1,7 @@
 #include "common/driver.h"
 
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "gtest/gtest.h"
@@ -29,18 +31,6 @@ conversion run_convert(const converter& c, std::FILE* in, const std::string& pat
 }
 
 const char track_file[] = "1\n2\n3\n4\n5\n6\n1.5,2.5,0,100\n";
-
-TEST(convert, WholeDocument) {
-  conversion r = run_convert(track_converter, input_from(track_file), "t.plt");
-  EXPECT_EQ(r.status, convert_status::ok);
-  EXPECT_EQ(r.document,
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<kml xmlns=\"http://earth.google.com/kml/2.0\">\n"
-            "<Placemark>\n  <name>t.plt</name>\n  <visibility>1</visibility>\n"
-            "  <open>1</open>\n  <LineString>\n    <coordinates>\n"
-            "2.500000,1.500000,30.480000\n"
-            "    </coordinates>\n  </LineString>\n</Placemark>\n</kml>\n");
-}
 
 TEST(convert, EveryRunStartsFromZero) {
   const std::string wpt = "1\n2\n3\n4\n1,Hut, 46.5, 10.5\n";
@@ -105,6 +95,7 @@ TEST(convert_files, ReadFailures) {
   std::string large = "1\n2\n3\n4\n5\n6\n";  // a document of 560 kB, over the output buffer
   for (int i = 0; i < 20000; ++i)
     large += "1.5,2.5,0,100\n";
+  constexpr std::size_t never = std::numeric_limits<std::size_t>::max();
   struct {
     const char* what;
     std::string input;
@@ -116,14 +107,26 @@ TEST(convert_files, ReadFailures) {
       // A read that delivers some bytes and fails ends the reading there.
       {"in the header, records after it", large, 5},
       {"in a record of a later block, records after it", large, 100'005},
+      // No read may come after the end: the stream fails them, and on a
+      // terminal a record is typed after it.
+      {"none, the last line without a line feed", "1\n2\n3\n4\n5\n6\n1.5,2.5,0,100", never},
   };
   for (const auto& c : cases) {
-    finished r = run_convert_files(input_from(c.input, c.fail_at));
-    EXPECT_EQ(r.status, 1) << c.what;
+    int reads_after_end = 0;
+    bool fails = c.fail_at != never;
+    std::optional<typed_terminal> terminal;
+    if (!fails)  // a Ctrl-D sends the last line, the next one ends the input
+      terminal.emplace(c.input + "\x04\x04" + "3.5,4.5,0,999\n\x04\x04\x04\x04");
+    std::FILE* in = terminal ? terminal->file : nullptr;
+    finished r = run_convert_files(in ? in : input_from(c.input, c.fail_at, &reads_after_end));
+    EXPECT_EQ(r.status, fails ? 1 : 0) << c.what;
+    EXPECT_EQ(reads_after_end, 0) << c.what;
     if (GTEST_HAS_STREAM_REDIRECTION) {
-      EXPECT_EQ(r.message, "pathtrove: Error reading in.plt\n") << c.what;
+      EXPECT_EQ(r.message, fails ? "pathtrove: Error reading in.plt\n" : "") << c.what;
     }
-    std::string expected = converted_before(c.input, c.fail_at);
+    std::string expected =
+        fails ? converted_before(c.input, c.fail_at)
+              : run_convert(track_converter, input_from(c.input), "in.plt").document;
     EXPECT_TRUE(r.document == expected)
         << c.what << ": " << r.document.size() << " bytes, not " << expected.size();
   }

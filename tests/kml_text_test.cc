@@ -63,12 +63,4 @@ TEST(text, PrefixEndsBetweenCharacters) {
   EXPECT_EQ(prefix_length("a\xe9\xe9", 2), 2u);  // a stray byte is a character of its own
 }
 
-TEST(prologue, IsTwoLines) {
-  captured_output captured;
-  put_prologue(captured.out);
-  EXPECT_EQ(captured.text(),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<kml xmlns=\"http://earth.google.com/kml/2.0\">\n");
-}
-
 }  // namespace

@@ -1,6 +1,11 @@
 #include "tests/reference.h"
 
+#include <fcntl.h>
 #include <sys/types.h>
+#ifndef __wasi__
+#include <termios.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -68,12 +73,19 @@ namespace {
 struct failing_source {
   std::string text;
   std::size_t fail_at;
+  int* reads_after_end;
   std::size_t at = 0;
   bool failed = false;
+  bool ended = false;
 };
 
 ssize_t read_source(void* cookie, char* buffer, std::size_t size) {
   auto& s = *static_cast<failing_source*>(cookie);
+  if (s.ended) {
+    if (s.reads_after_end)
+      ++*s.reads_after_end;
+    return -1;
+  }
   if (s.at == s.fail_at && !s.failed) {
     s.failed = true;
     return -1;
@@ -83,17 +95,41 @@ ssize_t read_source(void* cookie, char* buffer, std::size_t size) {
   std::size_t n = std::min(size, stop - s.at);
   s.text.copy(buffer, n, s.at);
   s.at += n;
+  s.ended = n == 0;
   return static_cast<ssize_t>(n);
 }
 
 }  // namespace
 
-std::FILE* input_from(const std::string& text, std::size_t fail_at) {
+std::FILE* input_from(const std::string& text, std::size_t fail_at, int* reads_after_end) {
   cookie_io_functions_t io = {};
   io.read = read_source;
   io.close = [](void* cookie) {
     delete static_cast<failing_source*>(cookie);
     return 0;
   };
-  return fopencookie(new failing_source{text, fail_at}, "r", io);
+  return fopencookie(new failing_source{text, fail_at, reads_after_end}, "r", io);
+}
+
+typed_terminal::typed_terminal(const std::string& typed) {
+#ifndef __wasi__
+  keyboard = posix_openpt(O_RDWR | O_NOCTTY);
+  if (keyboard < 0 || grantpt(keyboard) != 0 || unlockpt(keyboard) != 0)
+    std::abort();
+  int screen = open(ptsname(keyboard), O_RDONLY | O_NOCTTY);
+  termios mode;
+  if (screen < 0 || tcgetattr(screen, &mode) != 0)
+    std::abort();
+  mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);  // nobody reads the echo
+  if (tcsetattr(screen, TCSANOW, &mode) != 0 ||
+      write(keyboard, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
+    std::abort();
+  file = fdopen(screen, "r");
+#endif
+}
+
+typed_terminal::~typed_terminal() {
+#ifndef __wasi__
+  close(keyboard);
+#endif
 }

@@ -49,9 +49,25 @@ struct captured_output {
   std::string text();
 };
 
+/// A terminal on which `typed` was typed ahead, each "\x04" in it a Ctrl-D,
+/// which ends the input there: a reader that goes on after the end reads
+/// what follows. `file` reads it, to be closed by its user; it is null where
+/// there are no terminals (WASI, whose C library never reads after the end).
+struct typed_terminal {
+  explicit typed_terminal(const std::string& typed);
+  ~typed_terminal();
+  typed_terminal(const typed_terminal&) = delete;
+  typed_terminal& operator=(const typed_terminal&) = delete;
+
+  std::FILE* file = nullptr;
+  int keyboard = -1;  // the other side: while it is open, what was typed stays
+};
+
 /// A stream that reads `text` with a read error after its first `fail_at`
 /// bytes: the read that reaches that point delivers them and fails, and a
 /// later read goes on with the rest, as a pipe whose error passed would.
-/// By default it never fails.
+/// By default it never fails. Every read after one that reported the end
+/// fails, as the end is final, and is counted in `*reads_after_end` if given.
 std::FILE* input_from(const std::string& text,
-                      std::size_t fail_at = std::numeric_limits<std::size_t>::max());
+                      std::size_t fail_at = std::numeric_limits<std::size_t>::max(),
+                      int* reads_after_end = nullptr);

@@ -9,9 +9,10 @@ namespace {
 TEST(scanner, RealThenCommaStopsAtABlank) {
   scanner s("51.5 ,2.25");
   float first = 0, second = 7;
-  EXPECT_TRUE(s.real(first) && !s.comma());
+  EXPECT_TRUE(s.real(first));
+  EXPECT_FALSE(s.comma() && s.real(second));
   EXPECT_EQ(first, 51.5f);
-  EXPECT_EQ(second, 7);
+  EXPECT_EQ(second, 7);  // the blank ended the pattern before it
 }
 
 TEST(scanner, TokenCarriesItsCommaAndTheRealFollows) {

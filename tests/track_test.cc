@@ -50,7 +50,7 @@ TEST(track_line, Lines) {
       {"field 3 changes nothing",
        {"1.5,2.5,1,100", "1.5,2.5,0,100", "1.5,2.5,-9,100"},
        "2.500000,1.500000,30.480000\n2.500000,1.500000,30.480000\n2.500000,1.500000,30.480000\n"},
-      {"altitudes that come again, share an entry or are long",
+      {"altitudes that come again, zero and negative ones",
        {"1.5,2.5,0,5", "1.5,2.5,0,1029", "1.5,2.5,0,5", "1.5,2.5,0,0", "1.5,2.5,0,1024",
         "1.5,2.5,0,0", "1.5,2.5,0,-14000", "1.5,2.5,0,-14000"},
        "2.500000,1.500000,1.524000\n2.500000,1.500000,313.639191\n"
@@ -63,16 +63,6 @@ TEST(track_line, Lines) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(coordinates(c.lines), c.written) << c.what;
-}
-
-TEST(track_document, OpeningAndClosing) {
-  captured_output captured;
-  track_open(captured.out, "logs/Tom&Jerry.plt");
-  track_close(captured.out);
-  EXPECT_EQ(captured.text(),
-            "<Placemark>\n  <name>logs/Tom&amp;Jerry.plt</name>\n"
-            "  <visibility>1</visibility>\n  <open>1</open>\n  <LineString>\n"
-            "    <coordinates>\n    </coordinates>\n  </LineString>\n</Placemark>\n</kml>\n");
 }
 
 }  // namespace
