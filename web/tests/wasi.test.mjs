@@ -28,13 +28,16 @@ globalThis.FileReaderSync = class {
   }
 };
 
-/// The document and standard error of `program` run as the page runs it.
-async function runInPage(program, name, outputName) {
+/// The document and standard error of `program` run as the page runs it,
+/// its input read as the program gets to it or, `ahead`, all before.
+async function runInPage(program, name, outputName, ahead) {
   const module = await WebAssembly.compile(readFileSync(join(wasm, `${program}.wasm`)));
   const bytes = readFileSync(join(folder, name));
   const file = { size: bytes.length, slice: (from, to) => bytes.subarray(from, to) };
   const output = new BlobWriter(100, 'text/xml'); // small, so the document takes several parts
-  const input = new SliceReader(file, 1000);
+  const slices = [];
+  for (let at = 0; ahead && at < bytes.length; at += 100) slices.push(bytes.subarray(at, at + 100));
+  const input = new SliceReader(file, 100, { slices });
   const { status, message } = run(module, { args: [program, name, outputName], input, output });
   return { status, message, document: Buffer.from(await output.blob().arrayBuffer()) };
 }
@@ -42,7 +45,7 @@ async function runInPage(program, name, outputName) {
 // A file of a folder is run as from the folder's parent, the path its name.
 const cases = [
   { program: 'pintrove', from: 'alps.wpt', name: 'alps.wpt', output: 'alps.kml' },
-  { program: 'pintrove', from: 'huts.wpt', name: 'trip/day1/a.wpt', output: 'trip/day1/a.kml' },
+  { program: 'pintrove', from: 'huts.wpt', name: 'trip/day1/a.wpt', output: 'trip/day1/a.kml', ahead: true },
   { program: 'pathtrove', from: 'ridge.plt', name: 'trip/day 2/b.plt', output: 'trip/day 2/b.kml' },
 ];
 
@@ -50,7 +53,7 @@ for (const c of cases) {
   test(`${c.program} ${c.name} ${c.output}`, async () => {
     mkdirSync(join(folder, dirname(c.name)), { recursive: true });
     copyFileSync(join(root, 'examples', c.from), join(folder, c.name));
-    const got = await runInPage(c.program, c.name, c.output);
+    const got = await runInPage(c.program, c.name, c.output, c.ahead);
     assert.equal(got.status, 0, got.message);
     execFileSync(join(native, c.program), [c.name, c.output], { cwd: folder });
     assert.ok(got.document.equals(readFileSync(join(folder, c.output))), c.name);
