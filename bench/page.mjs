@@ -168,39 +168,47 @@ async function compare(tab, figure, native, files, selector, check = () => {}) {
   report(figure, text, p / n <= LIMIT);
 }
 
-console.log(`Making the inputs in ${scratch} ...`);
-const small = smallFiles();
-const wpt = wptGiven ?? generate('wpt', 1000000, join(scratch, 'full.wpt'));
-const plt = pltGiven ?? generate('plt', 2000000, join(scratch, 'full.plt'));
-const track = generate('plt', 1000000, join(scratch, 'track.plt'));
-
-const browser = await chromium.launchPersistentContext(mkdtempSync(join(scratch, 'chromium.')), {
-  executablePath: '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
-try {
-  const tab = await browser.newPage();
-  console.log(`The page against the native programs, median of ${runs} runs (load average: ${readFileSync('/proc/loadavg', 'utf8').split(' ').slice(0, 3).join(' ')}):`);
-  await compare(tab, `${SMALL_FILES} waypoint files of 5 kB`, () => timeLoop(small), small, BATCH_DONE, (got) => {
-    if (got.rows !== SMALL_FILES || got.finished !== SMALL_FILES)
-      throw new Error(`the page finished ${got.finished} of ${got.rows} rows, not ${SMALL_FILES}`);
+/// The four figures, in a browser started and closed here.
+async function measure() {
+  console.log(`Making the inputs in ${scratch} ...`);
+  const small = smallFiles();
+  const wpt = wptGiven ?? generate('wpt', 1000000, join(scratch, 'full.wpt'));
+  const plt = pltGiven ?? generate('plt', 2000000, join(scratch, 'full.plt'));
+  const track = generate('plt', 1000000, join(scratch, 'track.plt'));
+  const browser = await chromium.launchPersistentContext(mkdtempSync(join(scratch, 'chromium.')), {
+    executablePath: '/usr/bin/chromium',
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
-  await compare(tab, '1,000,000 waypoints', () => timeNative('pintrove', wpt), wpt, LINKED);
-  await compare(tab, '2,000,000 track points', () => timeNative('pathtrove', plt), plt, LINKED);
+  try {
+    const tab = await browser.newPage();
+    const load = readFileSync('/proc/loadavg', 'utf8').split(' ').slice(0, 3).join(' ');
+    console.log(`The page against the native programs, median of ${runs} runs (load average: ${load}):`);
+    await compare(tab, `${SMALL_FILES} waypoint files of 5 kB`, () => timeLoop(small), small, BATCH_DONE, (got) => {
+      if (got.rows !== SMALL_FILES || got.finished !== SMALL_FILES)
+        throw new Error(`the page finished ${got.finished} of ${got.rows} rows, not ${SMALL_FILES}`);
+    });
+    await compare(tab, '1,000,000 waypoints', () => timeNative('pintrove', wpt), wpt, LINKED);
+    await compare(tab, '2,000,000 track points', () => timeNative('pathtrove', plt), plt, LINKED);
 
-  const drawn = [];
-  for (let i = 0; i < runs; i++) drawn.push(await timePage(tab, track, DRAWN));
-  const features = Math.min(...drawn.map((d) => d.features));
-  const longest = median(drawn.map((d) => d.longest));
-  report(
-    'a 1,000,000-point track drawn',
-    `${median(drawn.map((d) => d.seconds)).toFixed(3)} s, longest main-thread task ${longest.toFixed(0)} ms` +
-      ` (at most ${LONGEST_TASK_MS} ms)${features > 0 ? '' : ', but the track was not drawn'}`,
-    longest <= LONGEST_TASK_MS && features > 0,
-  );
+    const drawn = [];
+    for (let i = 0; i < runs; i++) drawn.push(await timePage(tab, track, DRAWN));
+    const features = Math.min(...drawn.map((d) => d.features));
+    const longest = median(drawn.map((d) => d.longest));
+    report(
+      'a 1,000,000-point track drawn',
+      `${median(drawn.map((d) => d.seconds)).toFixed(3)} s, longest main-thread task ${longest.toFixed(0)} ms` +
+        ` (at most ${LONGEST_TASK_MS} ms)${features > 0 ? '' : ', but the track was not drawn'}`,
+      longest <= LONGEST_TASK_MS && features > 0,
+    );
+  } finally {
+    await browser.close();
+  }
+}
+
+try {
+  await measure();
 } finally {
-  await browser.close();
   rmSync(scratch, { recursive: true, force: true });
 }
 process.exitCode = results.every(Boolean) ? 0 : 1;
