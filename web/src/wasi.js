@@ -1,7 +1,8 @@
 // The few WASI calls the two programs make, over one input File and one
-// output document, as a command line would give them a folder holding the
-// input: fd 3 is that folder ("."), the input opens as fd 4 and the output as
-// fd 5. Standard error is kept as text; standard output is not used, since
+// output document, as a command line would give them the folder their two
+// paths are relative to (both may lead into its subfolders, as
+// trip/day1/a.wpt): fd 3 is that folder ("."), the input opens as fd 4 and
+// the output as fd 5. Standard error is kept as text; standard output is not used, since
 // the document always goes to its named file.
 
 const ERRNO = { badf: 8, inval: 28, noent: 44, spipe: 70 };
@@ -11,19 +12,24 @@ const INPUT = 4;
 const OUTPUT = 5;
 
 /// Thrown by proc_exit to leave the program with its status.
-export class Exit {
+class Exit {
   constructor(status) {
     this.status = status;
   }
 }
 
-/// Reads `file` ahead in slices of `sliceSize` bytes with FileReaderSync, so
-/// the program's many small reads are served from one large one each.
+/// Reads `file` ahead in slices of `sliceSize` bytes, so the program's many
+/// small reads are served from one large one each: from `slices`, the
+/// file's slices read before the program runs, where given; otherwise with
+/// FileReaderSync as the program gets to them, each shown to `onSlice`.
+/// `onRead(position)` sees each position the program has read up to.
 export class SliceReader {
-  constructor(file, sliceSize, onSlice) {
+  constructor(file, sliceSize, { slices = [], onSlice = () => {}, onRead = () => {} } = {}) {
     this.file = file;
     this.sliceSize = sliceSize;
+    this.slices = slices;
     this.onSlice = onSlice;
+    this.onRead = onRead;
     this.reader = new FileReaderSync();
     this.slice = new Uint8Array(0);
     this.used = 0;
@@ -50,23 +56,28 @@ export class SliceReader {
       const from = this.start + this.slice.length;
       if (from >= this.file.size) return 0;
       const to = Math.min(this.file.size, from + this.sliceSize);
-      this.slice = new Uint8Array(this.reader.readAsArrayBuffer(this.file.slice(from, to)));
+      const early = from % this.sliceSize === 0 && this.slices[from / this.sliceSize];
+      this.slice = early || new Uint8Array(this.reader.readAsArrayBuffer(this.file.slice(from, to)));
       this.start = from;
       this.used = 0;
-      this.onSlice(this.slice, to);
+      if (!early) this.onSlice(this.slice);
     }
     const n = Math.min(target.length, this.slice.length - this.used);
     target.set(this.slice.subarray(this.used, this.used + n));
     this.used += n;
+    this.onRead(this.position);
     return n;
   }
 }
 
-/// Collects the document in a reused buffer of `bufferSize` bytes, each full
-/// buffer becoming one Blob part, so nothing is ever grown by copying.
+/// Collects the document in a reused buffer of `bufferSize` bytes. Each time
+/// it fills it becomes a Blob part, copied once into the browser's keeping;
+/// the document's Blob is made of those parts and what the buffer holds at
+/// the end, so no byte is copied into a Blob twice.
 export class BlobWriter {
-  constructor(bufferSize) {
+  constructor(bufferSize, type) {
     this.buffer = new Uint8Array(bufferSize);
+    this.type = type;
     this.filled = 0;
     this.parts = [];
     this.size = 0;
@@ -79,20 +90,16 @@ export class BlobWriter {
       this.buffer.set(bytes.subarray(offset, offset + n), this.filled);
       this.filled += n;
       offset += n;
-      if (this.filled === this.buffer.length) this.flush();
+      if (this.filled === this.buffer.length) {
+        this.parts.push(new Blob([this.buffer]));
+        this.filled = 0;
+      }
     }
     this.size += bytes.length;
   }
 
-  flush() {
-    if (this.filled === 0) return;
-    this.parts.push(new Blob([this.buffer.subarray(0, this.filled)]));
-    this.filled = 0;
-  }
-
   blob() {
-    this.flush();
-    return new Blob(this.parts, { type: 'application/vnd.google-earth.kml+xml' });
+    return new Blob([...this.parts, this.buffer.subarray(0, this.filled)], { type: this.type });
   }
 }
 
@@ -100,7 +107,7 @@ export class BlobWriter {
 /// named args[1] from `input` (a SliceReader) and writing the document named
 /// `outputName` to `output` (a BlobWriter). `memory()` gives the instance's
 /// memory once it exists; `stderr` collects the bytes written to standard error.
-export function wasiImports({ args, inputName, input, outputName, output, memory, stderr }) {
+function wasiImports({ args, inputName, input, outputName, output, memory, stderr }) {
   const encoder = new TextEncoder();
   const decoder = new TextDecoder();
   const argBytes = args.map((a) => encoder.encode(a + '\0'));
@@ -243,4 +250,31 @@ export function wasiImports({ args, inputName, input, outputName, output, memory
       throw new Exit(status);
     },
   };
+}
+
+/// Runs `module` as `PROGRAM INPUT OUTPUT` (`args`) would run from the folder
+/// the two paths are relative to: INPUT read from `input` (a SliceReader),
+/// the document OUTPUT written to `output` (a BlobWriter). Returns the exit
+/// status and what the program wrote to standard error, as text.
+export function run(module, { args, input, output }) {
+  const stderr = [];
+  let instance;
+  const imports = wasiImports({
+    args,
+    inputName: args[1],
+    input,
+    outputName: args[2],
+    output,
+    memory: () => instance.exports.memory,
+    stderr,
+  });
+  instance = new WebAssembly.Instance(module, { wasi_snapshot_preview1: imports });
+  let status = 0;
+  try {
+    instance.exports._start();
+  } catch (e) {
+    if (!(e instanceof Exit)) throw e;
+    status = e.status;
+  }
+  return { status, message: new TextDecoder().decode(new Uint8Array(stderr.flatMap((b) => [...b]))) };
 }
