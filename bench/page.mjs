@@ -26,9 +26,8 @@ import { tmpdir } from 'node:os';
 import { basename, dirname, join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 
-// What tells that the page has finished a batch: the map's note gets its
-// count of features once every row has its link or its error and the zip is
-// made. Every row is checked besides.
+// What tells that the page has finished a batch: the rows' table says so once
+// every row has its link or its error. Every row is checked besides.
 const BATCH_DONE = '#results[data-done]';
 // What tells that the map has drawn the documents given.
 const DRAWN = '#preview-note[data-features]';
