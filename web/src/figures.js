@@ -5,12 +5,13 @@
 const RADIUS = 6371008.8; // metres: the mean radius of the earth, as the map's sphere has it
 const radians = (degrees) => (degrees * Math.PI) / 180;
 
-/// The great-circle distance in metres between two points given in degrees (haversine).
-export function distance(lon1, lat1, lon2, lat2) {
-  const phi1 = radians(lat1), phi2 = radians(lat2);
-  const halfLat = (phi2 - phi1) / 2;
+/// The great-circle distance in metres (haversine) between two points at
+/// latitudes `lat1` and `lat2` (in degrees) given the cosines of those
+/// latitudes, which a track's next segment uses again.
+function distance(lon1, lat1, cos1, lon2, lat2, cos2) {
+  const halfLat = radians(lat2 - lat1) / 2;
   const halfLon = radians(lon2 - lon1) / 2;
-  const a = Math.sin(halfLat) ** 2 + Math.sin(halfLon) ** 2 * Math.cos(phi1) * Math.cos(phi2);
+  const a = Math.sin(halfLat) * Math.sin(halfLat) + Math.sin(halfLon) * Math.sin(halfLon) * cos1 * cos2;
   return 2 * RADIUS * Math.atan2(Math.sqrt(a), Math.sqrt(1 - a));
 }
 
@@ -32,8 +33,11 @@ export function trackFigures(values, stride = 3) {
   const count = Math.floor(values.length / stride);
   const along = new Float64Array(count);
   let length = 0, ascent = 0, descent = 0;
+  let cos = Math.cos(radians(values[1]));
   for (let k = 1, i = stride; k < count; k++, i += stride) {
-    length += distance(values[i - stride], values[i - stride + 1], values[i], values[i + 1]);
+    const before = cos;
+    cos = Math.cos(radians(values[i + 1]));
+    length += distance(values[i - stride], values[i - stride + 1], before, values[i], values[i + 1], cos);
     along[k] = length;
     const rise = values[i + 2] - values[i - stride + 2];
     if (rise > 0) ascent += rise;

@@ -168,8 +168,14 @@ async function zipAll(current, documents) {
   }
 }
 
-const altitudes = (lowest, highest) => (lowest === null ? '' : `, ${metresText(lowest)} to ${metresText(highest)}`);
+/// ", LOW m to HIGH m" for a range of altitudes, or nothing for none.
+const altitudes = ({ lowest, highest }) => (lowest <= highest ? `, ${metresText(lowest)} to ${metresText(highest)}` : '');
 const plural = (count, one) => `${count.toLocaleString('en')} ${one}${count === 1 ? '' : 's'}`;
+
+/// Widens the range of altitudes of `o` to take in `lowest` to `highest` (null: no altitude).
+function widen(o, lowest, highest) {
+  if (lowest !== null) [o.lowest, o.highest] = [Math.min(o.lowest, lowest), Math.max(o.highest, highest)];
+}
 
 /// Adds what the map read of a document (a batch of markers or a line) to its row's figures.
 function readFigures(message) {
@@ -179,21 +185,20 @@ function readFigures(message) {
     const m = (row.markers ??= { count: 0, lowest: Infinity, highest: -Infinity });
     m.count += message.ends.length;
     seen.markers += message.ends.length;
-    if (message.lowest !== null) {
-      for (const o of [m, seen]) [o.lowest, o.highest] = [Math.min(o.lowest, message.lowest), Math.max(o.highest, message.highest)];
-    }
-    row.cells.figures.textContent = `${plural(m.count, 'marker')}${m.lowest <= m.highest ? altitudes(m.lowest, m.highest) : ''}`;
+    for (const o of [m, seen]) widen(o, message.lowest, message.highest);
+    row.cells.figures.textContent = `${plural(m.count, 'marker')}${altitudes(m)}`;
     return;
   }
-  const { length, ascent, descent, lowest, highest, along } = message.figures;
+  const { figures } = message;
   seen.tracks++;
-  if (lowest !== null) [seen.lowest, seen.highest] = [Math.min(seen.lowest, lowest), Math.max(seen.highest, highest)];
-  if (row.line || along.length < 2) return;
+  widen(seen, figures.lowest, figures.highest);
+  if (row.line || figures.along.length < 2) return;
   row.line = message;
-  const text = `${kmText(length)}, ascent ${metresText(ascent)}, descent ${metresText(descent)}${altitudes(lowest, highest)}`;
+  const climb = `ascent ${metresText(figures.ascent)}, descent ${metresText(figures.descent)}`;
   const button = element('button', { type: 'button', textContent: 'Profile' });
   button.setAttribute('aria-label', `Elevation profile of ${row.path}`);
   button.addEventListener('click', () => showProfile(row));
+  const text = `${kmText(figures.length)}, ${climb}${altitudes(figures)}`;
   row.cells.figures.replaceChildren(element('span', { textContent: text }), button);
   if (!profile.line) showProfile(row);
 }
@@ -219,7 +224,8 @@ function mapSummary(count, { markers, tracks, lowest, highest }) {
   if (bounds) {
     const degrees = (v, positive, negative) => `${Math.abs(v).toFixed(2)}° ${v < 0 ? negative : positive}`;
     const [[west, south], [east, north]] = bounds;
-    text += `, from ${degrees(south, 'N', 'S')} to ${degrees(north, 'N', 'S')}, ${degrees(west, 'E', 'W')} to ${degrees(east, 'E', 'W')}`;
+    text += `, from ${degrees(south, 'N', 'S')} to ${degrees(north, 'N', 'S')}`;
+    text += `, ${degrees(west, 'E', 'W')} to ${degrees(east, 'E', 'W')}`;
   }
   if (lowest <= highest) text += `, at altitudes from ${metresText(lowest)} to ${metresText(highest)}`;
   return `${text}.`;

@@ -42,7 +42,8 @@ function summary(name, { figures, profile }) {
   return (
     `${name}: ${figures.along.length.toLocaleString('en')} points over ${kmText(figures.length)}, ` +
     `from ${metresText(metres[0])} at the start to ${metresText(metres.at(-1))} at the end; ` +
-    `lowest ${metresText(figures.lowest)} at ${at(figures.lowest)}, highest ${metresText(figures.highest)} at ${at(figures.highest)}.`
+    `lowest ${metresText(figures.lowest)} at ${at(figures.lowest)}, ` +
+    `highest ${metresText(figures.highest)} at ${at(figures.highest)}.`
   );
 }
 

@@ -194,7 +194,8 @@ test('the figures as the native documents give them; the profile marks the map',
   const m = (v) => `${Math.round(v).toLocaleString('en')} m`;
   for (const f of examples) {
     const text = nativeDocument(f).toString();
-    const points = [...text.matchAll(/<coordinates>([^<]*)</g)].flatMap(([, c]) => c.trim().split(/\s+/).map((p) => p.split(',').map(Number)));
+    const points = [...text.matchAll(/<coordinates>([^<]*)</g)]
+      .flatMap(([, c]) => c.trim().split(/\s+/).map((p) => p.split(',').map(Number)));
     const z = points.map((p) => p[2]);
     const range = `${m(Math.min(...z))} to ${m(Math.max(...z))}`;
     let expected = `${points.length} markers, ${range}`;
@@ -207,7 +208,8 @@ test('the figures as the native documents give them; the profile marks the map',
       expected = `${(length / 1000).toFixed(1)} km, ascent ${m(up)}, descent ${m(down)}, ${range}`;
       f.half = (length / 2000).toFixed(1);
     }
-    assert.equal(await tab.locator(`#rows tr[data-file="${f.name}"] td.figures`).evaluate((td) => td.firstChild.textContent), expected);
+    const figures = tab.locator(`#rows tr[data-file="${f.name}"] td.figures`);
+    assert.equal(await figures.evaluate((td) => td.firstChild.textContent), expected);
   }
   assert.equal(await tab.locator('#profile figcaption').innerText(), 'Elevation profile of ridge.plt');
   await tab.locator('#profile .u-over').scrollIntoViewIfNeeded();
@@ -221,11 +223,17 @@ test('the figures as the native documents give them; the profile marks the map',
 });
 
 test('a page anyone can use: the drop zone opens the picker from the keyboard, axe-core finds nothing', async () => {
+  // The picker's opening is counted, not let open.
+  await tab.evaluate(() => document.getElementById('files').addEventListener('click', (e) => {
+    e.preventDefault();
+    window.picked = (window.picked ?? 0) + 1;
+  }));
   await tab.focus('#drop');
-  const [chooser] = await Promise.all([tab.waitForEvent('filechooser'), tab.keyboard.press('Enter')]);
-  assert.ok(chooser.isMultiple());
+  for (const key of ['Enter', ' ', 'a']) await tab.keyboard.press(key);
+  assert.equal(await tab.evaluate(() => window.picked), 2);
   await tab.addScriptTag({ path: require.resolve('axe-core') });
-  const violations = await tab.evaluate(async () => (await axe.run()).violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(' ')}`));
+  const violations = await tab.evaluate(async () =>
+    (await axe.run()).violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(' ')}`));
   assert.deepEqual(violations, []);
 });
 
