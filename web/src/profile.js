@@ -89,6 +89,7 @@ export function createProfile(box, marked) {
     marked(point.slice(0, 2));
   }
 
+  new ResizeObserver(() => line && plot.setSize({ width: chart.clientWidth, height: HEIGHT })).observe(chart);
   chart.addEventListener('keydown', (event) => {
     const step = { ArrowLeft: -1, ArrowDown: -1, ArrowRight: 1, ArrowUp: 1, Home: -STEPS, End: STEPS }[event.key];
     if (!line || !step) return;
