@@ -45,7 +45,8 @@ const embedded = (workers) => ({
 
 const workers = { worker: await bundle('worker.js'), 'map-reader': await bundle('map-reader.js') };
 const script = await bundle('page.js', [embedded(workers)]);
-const styles = (await readFile(join(modules, 'ol/ol.css'), 'utf8')) + (await readFile(join(here, 'style.css'), 'utf8'));
+const sheets = [join(modules, 'ol/ol.css'), join(modules, 'uplot/dist/uPlot.min.css'), join(here, 'style.css')];
+const styles = (await Promise.all(sheets.map((path) => readFile(path, 'utf8')))).join('\n');
 const html = await readFile(join(here, 'index.html'), 'utf8');
 // The script may not end the element that holds it.
 const safe = script.replaceAll('</script', '<\\/script');

@@ -2,7 +2,8 @@
 // layer of the map: each line at the simplification made for the zoom level
 // shown, markers as pins with their names (a name that would overlap one
 // drawn before is left out), or as dots while more are in view than pins
-// can be told apart. Only what lies in view is drawn.
+// can be told apart. Only what lies in view is drawn. One point may be
+// marked (a point of a track chosen on its profile): a ring on top of all.
 import Layer from 'ol/layer/Layer.js';
 import { createEmpty, extend, isEmpty } from 'ol/extent.js';
 
@@ -81,6 +82,13 @@ export class MapData {
     this.count = 0;
     this.extent = createEmpty();
     this.dotsKey = null;
+    this.mark = null;
+    this.layer.changed();
+  }
+
+  /// Marks the point at `coordinate` ([x, y] in the map's projection), or nothing for null.
+  setMark(coordinate) {
+    this.mark = coordinate;
     this.layer.changed();
   }
 
@@ -123,6 +131,7 @@ export class MapData {
     this.shown = { view, worlds: worldOffsets(frame.extent), t };
     this.drawLines(context);
     this.drawMarkers(context);
+    if (this.mark) this.drawMark(context);
     return this.canvas;
   }
 
@@ -164,6 +173,20 @@ export class MapData {
           py = y;
         }
       }
+      context.stroke();
+    }
+  }
+
+  drawMark(context) {
+    const { worlds, t } = this.shown;
+    context.lineWidth = 3;
+    context.fillStyle = '#ffd400';
+    context.strokeStyle = '#000';
+    for (const dx of worlds) {
+      context.beginPath();
+      const [x, y] = [this.mark[0] + dx, this.mark[1]];
+      context.arc(t[0] * x + t[2] * y + t[4], t[1] * x + t[3] * y + t[5], 7, 0, 2 * Math.PI);
+      context.fill();
       context.stroke();
     }
   }
@@ -248,7 +271,8 @@ export class MapData {
   }
 
   /// What is drawn at `pixel`: the nearest marker, { name, document, text:
-  /// [start, end] }, else the nearest line within reach, { name }, or null.
+  /// [start, end] }, else the nearest line within reach, { name, document,
+  /// line } (line: as the reader posted it), or null.
   hit([cx, cy]) {
     if (!this.shown) return null;
     let best = null, nearest = Infinity;
@@ -276,7 +300,7 @@ export class MapData {
         for (let i = stride; i < flat.length; i += stride) {
           const [x, y] = at(flat[i], flat[i + 1], dx);
           const d = segmentDistance(cx, cy, px, py, x, y);
-          if (d < nearest) [nearest, best] = [d, { name: line.name, document: line.document }];
+          if (d < nearest) [nearest, best] = [d, { name: line.name, document: line.document, line }];
           [px, py] = [x, y];
         }
       }

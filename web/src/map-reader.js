@@ -3,17 +3,23 @@
 // map's projection, so that the page never holds nor parses a document's
 // text. A line also comes simplified for each zoom level (its full geometry
 // is kept): a track of millions of points is a few thousand at a glance.
+// Their figures (figures.js) are computed here from the degrees and metres
+// the document writes, before they are projected: markers' lowest and
+// highest altitude, and a line's length, climb, altitudes, the distance
+// along it to each point and its profile reduced to PROFILE_COLUMNS.
 //
 // In: { documents: [Blob] }. Out, in order: { type: 'markers', document,
-// names, ends, xyz, text, extent } and { type: 'line', document, name, xyz,
-// levels, extent } as they are read, then { type: 'done' }, or
-// { type: 'error', message }.
+// names, ends, xyz, text, extent, lowest, highest } and { type: 'line',
+// document, name, xyz, levels, extent, figures, profile } as they are read,
+// then { type: 'done' }, or { type: 'error', message }.
 import { fromEPSG4326 } from 'ol/proj/epsg3857.js';
+import { altitudeRange, reduceProfile, trackFigures } from './figures.js';
 import { KmlScan } from './kml-scan.js';
 
 const SLICE = 4 << 20;
 const ZOOM_0_RESOLUTION = 156543.03392804097; // metres per pixel, the whole world in 256
 const STRAY = 3; // pixels a simplified line may leave the full one by: its width
+const PROFILE_COLUMNS = 2000; // at least the pixels across the widest profile drawn
 
 /// Longitude, latitude, altitude triples made map coordinates in place, and their extent.
 function project(xyz) {
@@ -76,9 +82,11 @@ class Batch {
     const text = Float64Array.from(this.text);
     let end = 0;
     const ends = Uint32Array.from(this.names, (name) => (end += name.length));
+    const [lowest, highest] = altitudeRange(xyz);
     const extent = project(xyz);
     const names = this.names.join('');
-    postMessage({ type: 'markers', document, names, ends, xyz, text, extent }, [xyz.buffer, text.buffer, ends.buffer]);
+    const message = { type: 'markers', document, names, ends, xyz, text, extent, lowest, highest };
+    postMessage(message, [xyz.buffer, text.buffer, ends.buffer]);
     Object.assign(this, new Batch());
   }
 }
@@ -92,11 +100,17 @@ async function read(blob, document) {
       batch.text.push(start, end);
     },
     line(name, values) {
+      const figures = trackFigures(values);
+      const profile = reduceProfile(figures.along, values, 3, PROFILE_COLUMNS);
       const xyz = values.slice();
       const extent = project(xyz);
       const simplified = levels(xyz);
-      postMessage({ type: 'line', document, name, xyz, levels: simplified, extent }, [
+      const message = { type: 'line', document, name, xyz, levels: simplified, extent, figures, profile };
+      postMessage(message, [
         xyz.buffer,
+        figures.along.buffer,
+        profile.km.buffer,
+        profile.metres.buffer,
         ...simplified.map((l) => l.xy.buffer),
       ]);
     },

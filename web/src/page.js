@@ -1,14 +1,18 @@
 // The page: takes the files and folders dropped or picked, converts each
 // file in a worker and offers its document, then the zip of all of them,
-// then draws them. Each drop or pick is a batch that replaces the one before.
+// then draws them, and gives each row the figures of its document as the
+// map reads it, and the first track's elevation profile. Each drop or pick
+// is a batch that replaces the one before.
 import workerCode from 'trove:worker';
 import pintroveWasm from 'trove:pintrove.wasm';
 import pathtroveWasm from 'trove:pathtrove.wasm';
 import { Batch, plan } from './batch.js';
+import { kmText, metresText } from './figures.js';
 import { pickedFiles, walkEntries } from './folder.js';
 import { programFor } from './names.js';
 import { Pool } from './pool.js';
 import { createPreview } from './preview.js';
+import { createProfile } from './profile.js';
 
 const PROGRESS_AFTER_MS = 500;
 
@@ -22,7 +26,8 @@ const pool = new Pool(
   Math.max(1, Math.min(4, navigator.hardwareConcurrency || 2)),
   init,
 );
-const preview = createPreview(document.getElementById('map'));
+const preview = createPreview(document.getElementById('map'), { read: readFigures, lineClicked });
+const profile = createProfile(document.getElementById('profile'), (coordinate) => preview.mark(coordinate));
 const table = document.getElementById('results');
 const rows = document.getElementById('rows');
 const others = document.getElementById('others');
@@ -30,6 +35,7 @@ const status = document.getElementById('status');
 const all = document.getElementById('all');
 const note = document.getElementById('preview-note');
 let batch = null;
+let drawn = null; // the rows of the documents on the map, in their order, and what the map read of them
 
 const element = (tag, properties = {}, ...children) => {
   const e = Object.assign(document.createElement(tag), properties);
@@ -59,6 +65,7 @@ function rowElement(row) {
   row.cells = {
     records: element('td', { className: 'number' }),
     size: element('td', { className: 'number' }),
+    figures: element('td', { className: 'figures' }),
     outcome: element('td', { className: 'outcome' }, outcome),
   };
   const name = element('td', { className: 'name', textContent: row.path });
@@ -139,7 +146,7 @@ async function convertOne(current, row) {
       return null;
     }
     moved('done');
-    return { name: row.document, blob: row.result.document };
+    return { name: row.document, blob: row.result.document, row };
   } catch (e) {
     clearTimeout(timer);
     row.message = `${row.path} could not be converted: ${e.message}`;
@@ -151,7 +158,8 @@ async function convertOne(current, row) {
 async function zipAll(current, documents) {
   setStatus('zipping', `Making the zip of ${documents.length} documents…`);
   try {
-    const { archive } = await pool.run({ type: 'zip', entries: documents });
+    const entries = documents.map(({ name, blob }) => ({ name, blob }));
+    const { archive } = await pool.run({ type: 'zip', entries });
     if (!current.live) return;
     const text = `All ${documents.length} documents (trove.zip, ${sizeText(archive.size)})`;
     all.replaceChildren(element('a', { href: current.url(archive), download: 'trove.zip', textContent: text }));
@@ -160,11 +168,75 @@ async function zipAll(current, documents) {
   }
 }
 
+/// ", LOW m to HIGH m" for a range of altitudes, or nothing for none.
+const altitudes = ({ lowest, highest }) => (lowest <= highest ? `, ${metresText(lowest)} to ${metresText(highest)}` : '');
+const plural = (count, one) => `${count.toLocaleString('en')} ${one}${count === 1 ? '' : 's'}`;
+
+/// Widens the range of altitudes of `o` to take in `lowest` to `highest` (null: no altitude).
+function widen(o, lowest, highest) {
+  if (lowest !== null) [o.lowest, o.highest] = [Math.min(o.lowest, lowest), Math.max(o.highest, highest)];
+}
+
+/// Adds what the map read of a document (a batch of markers or a line) to its row's figures.
+function readFigures(message) {
+  const row = drawn.rows[message.document];
+  const seen = drawn.seen;
+  if (message.type === 'markers') {
+    const m = (row.markers ??= { count: 0, lowest: Infinity, highest: -Infinity });
+    m.count += message.ends.length;
+    seen.markers += message.ends.length;
+    for (const o of [m, seen]) widen(o, message.lowest, message.highest);
+    row.cells.figures.textContent = `${plural(m.count, 'marker')}${altitudes(m)}`;
+    return;
+  }
+  const { figures } = message;
+  seen.tracks++;
+  widen(seen, figures.lowest, figures.highest);
+  if (row.line || figures.along.length < 2) return;
+  row.line = message;
+  const climb = `ascent ${metresText(figures.ascent)}, descent ${metresText(figures.descent)}`;
+  const button = element('button', { type: 'button', textContent: 'Profile' });
+  button.setAttribute('aria-label', `Elevation profile of ${row.path}`);
+  button.addEventListener('click', () => showProfile(row));
+  const text = `${kmText(figures.length)}, ${climb}${altitudes(figures)}`;
+  row.cells.figures.replaceChildren(element('span', { textContent: text }), button);
+  if (!profile.line) showProfile(row);
+}
+
+/// Shows the profile of the track of `row`, and says so at its button.
+function showProfile(row) {
+  profile.show(row.path, row.line);
+  for (const other of drawn.rows) other.cells.figures.querySelector('button')?.setAttribute('aria-pressed', other === row);
+}
+
+/// A click on a track marks its nearest point on its profile, shown first if it was not.
+function lineClicked(line, coordinate) {
+  const row = drawn.rows[line.document];
+  if (profile.line !== line && row.line === line) showProfile(row);
+  if (profile.line === line) profile.markNear(coordinate);
+}
+
+/// What the map shows, in words: how many of what, where, how high.
+function mapSummary(count, { markers, tracks, lowest, highest }) {
+  const parts = [plural(markers, 'marker'), plural(tracks, 'track')].filter((p) => !p.startsWith('0 '));
+  let text = `${plural(count, 'feature')} drawn${parts.length ? `: ${parts.join(' and ')}` : ''}`;
+  const bounds = preview.bounds();
+  if (bounds) {
+    const degrees = (v, positive, negative) => `${Math.abs(v).toFixed(2)}° ${v < 0 ? negative : positive}`;
+    const [[west, south], [east, north]] = bounds;
+    text += `, from ${degrees(south, 'N', 'S')} to ${degrees(north, 'N', 'S')}`;
+    text += `, ${degrees(west, 'E', 'W')} to ${degrees(east, 'E', 'W')}`;
+  }
+  if (lowest <= highest) text += `, at altitudes from ${metresText(lowest)} to ${metresText(highest)}`;
+  return `${text}.`;
+}
+
 async function showPreview(documents) {
+  drawn = { rows: documents.map((d) => d.row), seen: { markers: 0, tracks: 0, lowest: Infinity, highest: -Infinity } };
   const count = await preview.show(documents);
   if (count === null) return;
   note.dataset.features = count;
-  note.textContent = `${count.toLocaleString('en')} ${count === 1 ? 'feature' : 'features'} drawn.`;
+  note.textContent = mapSummary(count, drawn.seen);
 }
 
 /// Converts the files of `items` (a promise of them, as folder.js gives
@@ -214,6 +286,7 @@ function start(items) {
   others.replaceChildren();
   all.replaceChildren();
   preview.clear();
+  profile.clear();
   note.textContent = '';
   delete note.dataset.features;
   setStatus('reading', 'Reading the files…');
@@ -229,6 +302,11 @@ for (const input of document.querySelectorAll('input[type=file]')) {
   });
 }
 const zone = document.getElementById('drop');
+zone.addEventListener('keydown', (event) => {
+  if (event.target !== zone || (event.key !== 'Enter' && event.key !== ' ')) return;
+  event.preventDefault();
+  document.getElementById('files').click();
+});
 zone.addEventListener('dragover', (event) => {
   event.preventDefault();
   zone.classList.add('over');

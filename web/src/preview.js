@@ -4,8 +4,12 @@
 // on a marker or a line shows its name, and for a marker its latitude,
 // longitude and altitude as the document writes them.
 //
+// `listener.read(message)` gets each batch of markers and each line as the
+// reader posts it; `listener.lineClicked(line, coordinate)` each click on a line.
+//
 // For the page's tests and anyone at a console, the map's element carries
-// `troveMap`: { features() (as map-data.js gives them), pixel(coordinate) }.
+// `troveMap`: { features() (as map-data.js gives them), pixel(coordinate),
+// mark() (the point marked, or null) }.
 import readerCode from 'trove:map-reader';
 import Map from 'ol/Map.js';
 import Overlay from 'ol/Overlay.js';
@@ -13,7 +17,7 @@ import View from 'ol/View.js';
 import { defaults as defaultControls } from 'ol/control/defaults.js';
 import ScaleLine from 'ol/control/ScaleLine.js';
 import { isEmpty } from 'ol/extent.js';
-import { transformExtent } from 'ol/proj.js';
+import { toLonLat, transformExtent } from 'ol/proj.js';
 import { atlasLayer } from './atlas.js';
 import { MapData } from './map-data.js';
 
@@ -23,7 +27,7 @@ const readerUrl = URL.createObjectURL(new Blob([readerCode], { type: 'text/javas
 const element = (tag, text, className = '') => Object.assign(document.createElement(tag), { textContent: text, className });
 
 /// The popup: an element the map moves to where it was opened.
-function createPopup(map, data) {
+function createPopup(map, data, lineClicked) {
   const content = element('div', '', 'content');
   const close = element('button', '×', 'close');
   close.title = 'Close';
@@ -39,6 +43,7 @@ function createPopup(map, data) {
     const call = ++opened;
     const hit = data.hit(pixel);
     if (!hit) return hide();
+    if (hit.line) lineClicked(hit.line, coordinate);
     const rows = [element('strong', hit.name || '(no name)')];
     if (hit.text) {
       const text = await data.documents[hit.document].slice(...hit.text).text();
@@ -57,7 +62,7 @@ function createPopup(map, data) {
   return hide;
 }
 
-export function createPreview(target) {
+export function createPreview(target, listener) {
   const data = new MapData();
   const map = new Map({
     target,
@@ -67,8 +72,12 @@ export function createPreview(target) {
   });
   const showWorld = () => map.getView().fit(WORLD);
   showWorld();
-  const hidePopup = createPopup(map, data);
-  target.troveMap = { features: () => data.features(), pixel: (coordinate) => map.getPixelFromCoordinate(coordinate) };
+  const hidePopup = createPopup(map, data, listener.lineClicked);
+  target.troveMap = {
+    features: () => data.features(),
+    pixel: (coordinate) => map.getPixelFromCoordinate(coordinate),
+    mark: () => data.mark,
+  };
 
   let shown = 0; // counts the calls of show and clear: a later one supersedes an earlier show
   let reader = null; // the worker reading the documents of the show under way
@@ -91,12 +100,21 @@ export function createPreview(target) {
       reader.onmessage = ({ data: message }) => {
         if (message.type === 'done') resolve(true);
         else if (message.type === 'error') reject(new Error(`The map could not read the documents: ${message.message}`));
-        else data.add(message);
+        else {
+          data.add(message);
+          listener.read(message);
+        }
       };
       reader.postMessage({ documents: documents.map((d) => d.blob) });
     });
 
   return {
+    /// Marks the point at `coordinate` (map coordinates), or none for null.
+    mark: (coordinate) => data.setMark(coordinate),
+
+    /// The south-west and north-east corners of what is drawn, in degrees, or null.
+    bounds: () => (isEmpty(data.extent) ? null : [toLonLat(data.extent.slice(0, 2)), toLonLat(data.extent.slice(2))]),
+
     /// Removes what is drawn; a show still reading its documents draws nothing.
     clear() {
       stop();

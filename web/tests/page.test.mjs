@@ -188,6 +188,55 @@ test('the map: the examples as OpenLayers\' KML reader reads them, and a marker\
   assert.equal(await tab.locator('.map-popup .content', { has: tab.locator('strong') }).innerText(), `Jökulsárlón\nLatitude ${lat}\nLongitude ${lon}\nAltitude ${alt} m`);
 });
 
+test('the figures as the native documents give them; the profile marks the map', async () => {
+  await convert(examples);
+  const { getDistance } = await import(pathToFileURL(require.resolve('ol/sphere.js')).href);
+  const m = (v) => `${Math.round(v).toLocaleString('en')} m`;
+  for (const f of examples) {
+    const text = nativeDocument(f).toString();
+    const points = [...text.matchAll(/<coordinates>([^<]*)</g)]
+      .flatMap(([, c]) => c.trim().split(/\s+/).map((p) => p.split(',').map(Number)));
+    const z = points.map((p) => p[2]);
+    const range = `${m(Math.min(...z))} to ${m(Math.max(...z))}`;
+    let expected = `${points.length} markers, ${range}`;
+    if (f.program === 'pathtrove') {
+      let length = 0, up = 0, down = 0;
+      for (let i = 1; i < points.length; i++) {
+        length += getDistance(points[i - 1], points[i]);
+        [up, down] = [up + Math.max(0, z[i] - z[i - 1]), down + Math.max(0, z[i - 1] - z[i])];
+      }
+      expected = `${(length / 1000).toFixed(1)} km, ascent ${m(up)}, descent ${m(down)}, ${range}`;
+      f.half = (length / 2000).toFixed(1);
+    }
+    const figures = tab.locator(`#rows tr[data-file="${f.name}"] td.figures`);
+    assert.equal(await figures.evaluate((td) => td.firstChild.textContent), expected);
+  }
+  assert.equal(await tab.locator('#profile figcaption').innerText(), 'Elevation profile of ridge.plt');
+  await tab.locator('#profile .u-over').scrollIntoViewIfNeeded();
+  const plot = await tab.locator('#profile .u-over').boundingBox();
+  await tab.mouse.move(plot.x + plot.width / 2, plot.y + plot.height / 2);
+  assert.match(await tab.locator('#profile .profile-readout').innerText(), new RegExp(`^Marked: ${examples[2].half} km along`));
+  const [mark, [track]] = await tab.evaluate(() => ['mark', 'features'].map((f) => document.getElementById('map').troveMap[f]()))
+    .then(([mark, features]) => [mark, features.filter((f) => f.type === 'LineString')]);
+  const xs = track.coordinates.filter((_, i) => i % 3 === 0), ys = track.coordinates.filter((_, i) => i % 3 === 1);
+  assert.ok(mark[0] >= Math.min(...xs) && mark[0] <= Math.max(...xs) && mark[1] >= Math.min(...ys) && mark[1] <= Math.max(...ys));
+});
+
+test('a page anyone can use: the drop zone opens the picker from the keyboard, axe-core finds nothing', async () => {
+  // The picker's opening is counted, not let open.
+  await tab.evaluate(() => document.getElementById('files').addEventListener('click', (e) => {
+    e.preventDefault();
+    window.picked = (window.picked ?? 0) + 1;
+  }));
+  await tab.focus('#drop');
+  for (const key of ['Enter', ' ', 'a']) await tab.keyboard.press(key);
+  assert.equal(await tab.evaluate(() => window.picked), 2);
+  await tab.addScriptTag({ path: require.resolve('axe-core') });
+  const violations = await tab.evaluate(async () =>
+    (await axe.run()).violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(' ')}`));
+  assert.deepEqual(violations, []);
+});
+
 test('the map: documents over 8 MB drawn whole', async () => {
   const lines = (count, line) => Array.from({ length: count }, (_, i) => line(i)).join('\n');
   const track = lines(300000, (i) => `${47 + Math.sin(i / 5e4)},${11 + i / 1e5},0,${i % 9000},46123.3,12-Apr-26,07:12:39`);
