@@ -95,9 +95,12 @@ export function createPreview(target, listener) {
   const read = (documents) =>
     new Promise((resolve, reject) => {
       abandon = () => resolve(false);
+      const call = shown;
       reader = new Worker(readerUrl);
       reader.onerror = (e) => reject(new Error(`The map could not read the documents: ${e.message}`));
       reader.onmessage = ({ data: message }) => {
+        // A message the reader sent before a later show or clear stopped it draws nothing.
+        if (call !== shown) return;
         if (message.type === 'done') resolve(true);
         else if (message.type === 'error') reject(new Error(`The map could not read the documents: ${message.message}`));
         else {
