@@ -52,7 +52,8 @@ struct captured_output {
 /// A terminal on which `typed` was typed ahead, each "\x04" in it a Ctrl-D,
 /// which ends the input there: a reader that goes on after the end reads
 /// what follows. `file` reads it, to be closed by its user; it is null where
-/// there are no terminals (WASI, whose C library never reads after the end).
+/// there are no terminals (WASI, whose C library never reads after the end,
+/// or a machine that gives none).
 struct typed_terminal {
   explicit typed_terminal(const std::string& typed);
   ~typed_terminal();
