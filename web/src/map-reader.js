@@ -12,6 +12,7 @@
 // names, ends, xyz, text, extent, lowest, highest } and { type: 'line',
 // document, name, xyz, levels, extent, figures, profile } as they are read,
 // then { type: 'done' }, or { type: 'error', message }.
+import { createOrUpdateFromFlatCoordinates } from 'ol/extent.js';
 import { fromEPSG4326 } from 'ol/proj/epsg3857.js';
 import { altitudeRange, reduceProfile, trackFigures } from './figures.js';
 import { KmlScan } from './kml-scan.js';
@@ -24,14 +25,7 @@ const PROFILE_COLUMNS = 2000; // at least the pixels across the widest profile d
 /// Longitude, latitude, altitude triples made map coordinates in place, and their extent.
 function project(xyz) {
   fromEPSG4326(xyz, xyz, 3);
-  const extent = [Infinity, Infinity, -Infinity, -Infinity];
-  for (let i = 0; i < xyz.length; i += 3) {
-    extent[0] = Math.min(extent[0], xyz[i]);
-    extent[1] = Math.min(extent[1], xyz[i + 1]);
-    extent[2] = Math.max(extent[2], xyz[i]);
-    extent[3] = Math.max(extent[3], xyz[i + 1]);
-  }
-  return extent;
+  return createOrUpdateFromFlatCoordinates(xyz, 0, xyz.length, 3);
 }
 
 /// The points of `flat` (x, y first of every `stride` values) that lie
@@ -70,7 +64,7 @@ function levels(xyz) {
 
 /// Markers gathered until the next post: their names go as one string and
 /// where each ends in it, far quicker to pass than a string each.
-class Batch {
+class MarkerBatch {
   constructor() {
     this.names = [];
     this.xyz = [];
@@ -87,12 +81,12 @@ class Batch {
     const names = this.names.join('');
     const message = { type: 'markers', document, names, ends, xyz, text, extent, lowest, highest };
     postMessage(message, [xyz.buffer, text.buffer, ends.buffer]);
-    Object.assign(this, new Batch());
+    Object.assign(this, new MarkerBatch());
   }
 }
 
 async function read(blob, document) {
-  const batch = new Batch();
+  const batch = new MarkerBatch();
   const scan = new KmlScan({
     point(name, x, y, z, start, end) {
       batch.names.push(name);

@@ -249,7 +249,7 @@ async function convertAll(current, items) {
   fragment.append(...planned.map(rowElement));
   rows.append(fragment);
   const converting = planned.filter((row) => row.document).length;
-  setStatus('converting', `Converting ${converting} file${converting === 1 ? '' : 's'}…`);
+  setStatus('converting', `Converting ${plural(converting, 'file')}…`);
   const documents = (await Promise.all(planned.map((row) => convertOne(current, row)))).filter(Boolean);
   await current.drawn();
   if (!current.live) return;
